@@ -1,0 +1,69 @@
+// Serial tty device with the line and time-out model the printer link uses.
+//
+// Port names: "COMn" and "\\.\COMn" (any case, optional trailing ':') mean
+// /dev/ttyS(n-1); anything else is taken as a device path (/dev/ttyUSB0,
+// /dev/rfcomm0, /dev/pts/3).
+//
+// Time-outs follow the classic interval/total model: a read returns when the
+// buffer is full, when the total time (multiplier x requested bytes +
+// constant) has passed, or when the gap after a received byte exceeds the
+// interval. A write gives up after multiplier x length + constant.
+#pragma once
+
+#include "platform/os_error.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+struct SerialLine {
+    int baudRate = 115200;
+    int dataBits = 8;    // 5..8
+    int parity = 0;      // 0 none, 1 odd, 2 even; input parity checking only for odd
+    int stopBits = 0;    // 0 one stop bit, 2 two stop bits
+    int flowControl = 0; // 0 none, 1 DTR/DSR (CTS output flow, DTR held on, RTS off)
+};
+
+struct SerialTimeouts {
+    std::uint32_t readIntervalMs = 0;
+    std::uint32_t readTotalMultiplierMs = 0;
+    std::uint32_t readTotalConstantMs = 0;
+    std::uint32_t writeTotalMultiplierMs = 0;
+    std::uint32_t writeTotalConstantMs = 0;
+};
+
+struct ModemStatus {
+    bool dsr = false;
+    bool cts = false;
+    bool dcd = false;
+    bool ring = false;
+};
+
+class SerialIo {
+public:
+    virtual ~SerialIo() = default;
+    // Opens exclusively: a second opener (this or another process) is refused.
+    virtual bool open(const std::string& portName) = 0;
+    virtual bool configure(const SerialLine& line) = 0;
+    virtual bool setTimeouts(const SerialTimeouts& timeouts) = 0;
+    // Discards both directions.
+    virtual bool purge() = 0;
+    // Bytes written before the write time-out; 0 on failure.
+    virtual int write(const std::uint8_t* data, int length) = 0;
+    // Bytes read under the read time-outs; 0 on failure or time-out.
+    virtual int read(std::uint8_t* buffer, int capacity) = 0;
+    // A device without modem lines (a pseudo-terminal) reports DSR and CTS on.
+    virtual bool modemStatus(ModemStatus& status) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    virtual OsError lastError() const = 0;
+};
+
+// "COM3" -> "/dev/ttyS2"; other names are returned unchanged.
+std::string serialDevicePath(const std::string& portName);
+
+std::unique_ptr<SerialIo> makeTtySerial();
+
+} // namespace platform
