@@ -1,0 +1,89 @@
+// A scripted fake printer that can stand behind any port kind of CDev.
+//
+// Written bytes are recorded; replies are queued as chunks that become
+// readable at a virtual time. A read that finds nothing ready advances the
+// manual clock by the time the real device would have waited (the serial
+// total time-out, or the receive bound for TCP/IP and USB), so silent-printer
+// timings can be checked without real waiting.
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/devices.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace corvane::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes bytesOf(const std::string& text, bool withNul = false);
+
+struct Chunk {
+    std::uint64_t readyAtMs = 0;
+    Bytes data;
+};
+
+struct FakePrinter {
+    explicit FakePrinter(platform::ManualClock& c) : clock(c) {}
+
+    platform::ManualClock& clock;
+
+    // Queues a reply chunk readable `delayMs` after now.
+    void reply(const Bytes& data, std::uint64_t delayMs = 0);
+    // Called with every write's bytes (after recording); may queue replies.
+    std::function<void(const Bytes&)> onWrite;
+
+    // What happened.
+    Bytes written;
+    std::vector<Bytes> writes;         // one entry per write call
+    std::vector<std::uint64_t> writeTimes;
+    std::vector<int> readCapacities;
+    int openAttempts = 0;
+    int opens = 0;                     // successful
+    int closes = 0;
+    int purges = 0;
+    std::string openedName;
+    platform::SerialLine line;
+    platform::SerialTimeouts timeouts;
+    std::vector<platform::SerialTimeouts> timeoutHistory;
+    std::string tcpHost;
+    std::uint16_t tcpPort = 0;
+    int tcpConnectTimeoutMs = 0;
+
+    // Knobs.
+    int failOpens = 0;                 // this many opens fail first
+    int openErrno = 2;                 // ENOENT
+    bool configureFails = false;
+    bool modemStatusFails = false;
+    bool dsr = true;
+    bool probeFails = false;           // the first (1-byte) serial write fails
+    int writeLimit = -1;               // >= 0: at most this many bytes per write
+    bool connectFails = false;
+
+    std::deque<Chunk> pending;
+    bool isOpen = false;
+
+    // Takes ready bytes (up to cap) after the device waited at most waitMs;
+    // advances the clock as the device would have.
+    int take(std::uint8_t* buffer, int capacity, std::uint64_t waitMs, std::uint64_t afterDataMs);
+};
+
+class FakeDevices final : public platform::Devices {
+public:
+    explicit FakeDevices(FakePrinter& printer, std::string devRoot = "/dev")
+        : printer_(printer), devRoot_(std::move(devRoot)) {}
+    std::unique_ptr<platform::SerialIo> makeSerial() override;
+    std::unique_ptr<platform::TcpIo> makeTcp() override;
+    std::unique_ptr<platform::UsbPrinterIo> makeUsb() override;
+    platform::DeviceRoots roots() override { return {"/sys", devRoot_}; }
+
+private:
+    FakePrinter& printer_;
+    std::string devRoot_;
+};
+
+} // namespace corvane::testing
