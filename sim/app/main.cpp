@@ -1,0 +1,88 @@
+// printer-sim: a mobile receipt printer on a pseudo-terminal or a TCP port,
+// for tests and demos. See usageText() for the command line.
+#include "pty_port.h"
+#include "recorder.h"
+#include "server.h"
+#include "tcp_port.h"
+
+#include "sim/mobile_printer.h"
+#include "sim/options.h"
+
+#include <sys/signalfd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr const char* kProgram = "printer-sim";
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+    return 1;
+}
+
+// The one line scripts wait for.
+void announce(const std::string& line)
+{
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const sim::ParseResult parsed = sim::parseOptions(args);
+    if (!parsed.ok()) {
+        std::fprintf(stderr, "%s: %s\n\n%s", kProgram, parsed.error.c_str(),
+                     sim::usageText(kProgram).c_str());
+        return 2;
+    }
+    const sim::Options& options = parsed.options;
+    if (options.help) {
+        std::fputs(sim::usageText(kProgram).c_str(), stdout);
+        return 0;
+    }
+
+    // Signals arrive through a descriptor the serving loop polls, so a
+    // terminating one ends the loop normally and the cleanup runs.
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGUSR1})
+        sigaddset(&set, sig);
+    if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0)
+        return fail(std::string("sigprocmask: ") + std::strerror(errno));
+    std::signal(SIGPIPE, SIG_IGN);
+    simapp::Fd signalFd(::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC));
+    if (!signalFd.valid())
+        return fail(std::string("signalfd: ") + std::strerror(errno));
+
+    sim::MobilePrinter printer(options.printer);
+    simapp::Recorder recorder;
+    std::string error;
+    if (!recorder.open(options.capturePath, options.reportPath, error))
+        return fail(error);
+    // A report exists from the start, so a script can read it before any byte arrives.
+    recorder.record({}, printer.report());
+
+    simapp::Server server(printer, options.shaping, recorder, signalFd.get());
+    if (options.transport == sim::Transport::Pty) {
+        simapp::PtyPort pty;
+        if (!pty.open(options.linkPath, error))
+            return fail(error);
+        announce(pty.slavePath());
+        return server.runPty(pty);
+    }
+    simapp::TcpPort tcp;
+    if (!tcp.listen(options.bindAddress, options.port, error))
+        return fail(error);
+    announce(std::to_string(tcp.port()));
+    return server.runTcp(tcp);
+}

@@ -1,0 +1,126 @@
+#include "pty_port.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace simapp {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string osMessage(const char* what, int err)
+{
+    return std::string(what) + ": " + std::strerror(err);
+}
+
+// Points `linkPath` at `target`, replacing an existing symlink (never another
+// kind of file) in one rename.
+bool placeLink(const std::string& linkPath, const std::string& target, std::string& error)
+{
+    const fs::path link(linkPath);
+    std::error_code ec;
+    if (link.has_parent_path()) {
+        fs::create_directories(link.parent_path(), ec);
+        if (ec) {
+            error = "cannot create " + link.parent_path().string() + ": " + ec.message();
+            return false;
+        }
+    }
+    const fs::file_status st = fs::symlink_status(link, ec);
+    if (fs::exists(st) && !fs::is_symlink(st)) {
+        error = linkPath + " exists and is not a symlink; not replacing it";
+        return false;
+    }
+    const std::string temp = linkPath + ".tmp" + std::to_string(::getpid());
+    ::unlink(temp.c_str());
+    if (::symlink(target.c_str(), temp.c_str()) != 0) {
+        error = osMessage(("cannot create symlink " + temp).c_str(), errno);
+        return false;
+    }
+    if (::rename(temp.c_str(), linkPath.c_str()) != 0) {
+        error = osMessage(("cannot place symlink " + linkPath).c_str(), errno);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+PtyPort::~PtyPort()
+{
+    removeLink();
+}
+
+bool PtyPort::open(const std::string& linkPath, std::string& error)
+{
+    master_.reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!master_.valid()) {
+        error = osMessage("posix_openpt", errno);
+        return false;
+    }
+    if (::grantpt(master_.get()) != 0) {
+        error = osMessage("grantpt", errno);
+        return false;
+    }
+    if (::unlockpt(master_.get()) != 0) {
+        error = osMessage("unlockpt", errno);
+        return false;
+    }
+    char name[256];
+    if (const int err = ::ptsname_r(master_.get(), name, sizeof name); err != 0) {
+        error = osMessage("ptsname_r", err);
+        return false;
+    }
+    slavePath_ = name;
+
+    slave_.reset(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!slave_.valid()) {
+        error = osMessage(("cannot open " + slavePath_).c_str(), errno);
+        return false;
+    }
+    termios tio{};
+    if (::tcgetattr(slave_.get(), &tio) != 0) {
+        error = osMessage("tcgetattr", errno);
+        return false;
+    }
+    ::cfmakeraw(&tio);
+    if (::tcsetattr(slave_.get(), TCSANOW, &tio) != 0) {
+        error = osMessage("tcsetattr", errno);
+        return false;
+    }
+
+    const int flags = ::fcntl(master_.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(master_.get(), F_SETFL, flags | O_NONBLOCK) != 0) {
+        error = osMessage("fcntl O_NONBLOCK", errno);
+        return false;
+    }
+
+    if (!linkPath.empty()) {
+        if (!placeLink(linkPath, slavePath_, error))
+            return false;
+        linkPath_ = linkPath;
+    }
+    return true;
+}
+
+void PtyPort::removeLink()
+{
+    if (linkPath_.empty())
+        return;
+    std::error_code ec;
+    const fs::path target = fs::read_symlink(linkPath_, ec);
+    if (!ec && target == fs::path(slavePath_))
+        ::unlink(linkPath_.c_str());
+    linkPath_.clear();
+}
+
+} // namespace simapp

@@ -1,0 +1,64 @@
+// The serving loop: moves bytes between a connection and the printer model,
+// shapes and schedules the replies, and handles the signals.
+#pragma once
+
+#include "fd.h"
+#include "pty_port.h"
+#include "recorder.h"
+#include "tcp_port.h"
+
+#include "sim/mobile_printer.h"
+#include "sim/reply_shaper.h"
+
+#include <cstdint>
+#include <deque>
+#include <string>
+
+namespace simapp {
+
+class Server {
+public:
+    // A reply nobody reads for this long is dropped.
+    static constexpr std::uint64_t kStallDropMs = 2000;
+    // Replies queued beyond this many bytes are dropped.
+    static constexpr std::size_t kMaxQueuedBytes = std::size_t{1} << 20;
+    static constexpr std::size_t kReadSize = 4096;
+
+    Server(sim::MobilePrinter& printer, const sim::ReplyShaping& shaping, Recorder& recorder,
+           int signalFd);
+
+    // Serve until a terminating signal. Returns the exit status.
+    int runPty(PtyPort& pty);
+    int runTcp(TcpPort& tcp);
+
+private:
+    struct Piece {
+        std::uint64_t dueMs;
+        std::string bytes;
+        std::size_t sent = 0;
+    };
+    enum class IoResult { Ok, Closed, Failed };
+
+    // Handles pending signals; returns true when the loop should stop.
+    bool handleSignals();
+    IoResult readFrom(int fd);
+    void queueReplies(const std::vector<std::string>& replies);
+    IoResult writeDue(int fd, bool isSocket);
+    int pollTimeoutMs() const;
+    void dropQueue(const char* why);
+
+    sim::MobilePrinter& printer_;
+    const sim::ReplyShaping& shaping_;
+    Recorder& recorder_;
+    int signalFd_;
+
+    std::deque<Piece> queue_;
+    std::size_t queuedBytes_ = 0;
+    std::uint64_t lastDueMs_ = 0;
+    std::uint64_t lastProgressMs_ = 0;
+    bool writeBlocked_ = false;
+};
+
+std::uint64_t nowMs();
+
+} // namespace simapp

@@ -1,0 +1,44 @@
+// printer-sim's command line.
+#pragma once
+
+#include "sim/mobile_printer.h"
+#include "sim/reply_shaper.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace sim {
+
+enum class Transport { None, Pty, Tcp };
+
+struct Options {
+    bool help = false;
+    std::string model;       // canonical model name
+    PrinterConfig printer;   // model defaults with the overrides applied
+    ReplyShaping shaping;
+    Transport transport = Transport::None;
+    std::string linkPath;    // --pty: symlink to the slave, if not empty
+    std::uint16_t port = 0;  // --tcp: 0 picks a free port
+    std::string bindAddress = "127.0.0.1";
+    std::string capturePath; // append every received byte here, if not empty
+    std::string reportPath;  // keep the receive report here, if not empty
+};
+
+struct ParseResult {
+    Options options;
+    std::string error;  // empty on success
+
+    bool ok() const { return error.empty(); }
+};
+
+// `args` excludes the program name. Options take their value as the next
+// argument or after '='. With --help the rest is not checked.
+ParseResult parseOptions(std::span<const std::string_view> args);
+std::string usageText(std::string_view program);
+
+// Hex digit pairs ("4142") to bytes; false on odd length or a non-hex digit.
+bool parseHexBytes(std::string_view hex, std::string& out);
+
+} // namespace sim
