@@ -1,0 +1,99 @@
+// Firmware download: sends a firmware file (*.fls) to the printer unchanged.
+//
+// The file is neither parsed nor checked, no header or command is added and
+// the printer is not identified first: the printer recognises the data
+// itself, and the technician resets it afterwards. No reply is read.
+//
+// Sequence:
+//   status "Ready firmware download."
+//   open the file read-only and read it whole (at most kMaxFirmwareBytes)
+//   status "Firmware is downloading...Don't turn off the printer!!!"
+//   open the port (the CDev already holds the connection settings)
+//   sending(true)
+//   pieces of 4096 bytes, one CDev::Write each; after each complete piece
+//   progress(bytes sent x 100 / length) and betweenPieces()
+//   close the port; status "Finished to download firmware and Reset the
+//   printer!"; sending(false)
+//
+// Failures:
+//   file cannot be opened or read   FileOpenError, nothing sent
+//   port cannot be opened           PortOpenError, nothing sent, the port's
+//                                   OsError in the result
+//   a full piece not sent whole     SendFailed: port closed, status left as
+//                                   it was (still "downloading")
+//   the last, shorter piece not     LastPieceSendFailed: port closed, status
+//   sent whole                      "Finished ...", but no success message
+//
+// The file is opened read-only: the transfer never writes to it, so a
+// write-protected firmware file is accepted.
+//
+// An empty file sends nothing and succeeds.
+#pragma once
+
+#include "CDev.h"
+#include "platform/os_error.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace corvane {
+
+// Texts shown by the firmware window and the command line alike.
+namespace firmware_text {
+inline constexpr const char* kCaption = "Corvane";
+inline constexpr const char* kSelectFile = "Select Firmware File(*.fls). ";
+inline constexpr const char* kReady = "Ready firmware download.";
+inline constexpr const char* kDownloading = "Firmware is downloading...Don't turn off the printer!!!";
+inline constexpr const char* kFinished = "Finished to download firmware and Reset the printer!";
+inline constexpr const char* kSuccess = "Success to download firmware!";
+inline constexpr const char* kFileOpenError = "Error : File Open Error!";
+inline constexpr const char* kPortOpenError = "Error : OpenPort! Please check printer";
+inline constexpr const char* kSendFailed = "Error : Send Failed!";
+inline constexpr const char* kFileFilter = "Firmware File(*.fls)";
+} // namespace firmware_text
+
+inline constexpr int kFirmwarePieceBytes = 4096;
+// Larger files are refused as unreadable; real firmware images are a few MB.
+inline constexpr std::size_t kMaxFirmwareBytes = 64u * 1024u * 1024u;
+
+enum class FirmwareOutcome {
+    Success,
+    FileOpenError,
+    PortOpenError,
+    SendFailed,
+    LastPieceSendFailed,
+};
+
+struct FirmwareResult {
+    FirmwareOutcome outcome = FirmwareOutcome::Success;
+    std::size_t fileBytes = 0;
+    std::size_t bytesSent = 0;     // bytes of completely sent pieces
+    platform::OsError fileError;   // why the file could not be opened or read
+    platform::OsError portError;   // the port's reason (open or write failure)
+};
+
+// Optional observers; an empty function is skipped.
+struct FirmwareHooks {
+    std::function<void(const std::string& status)> status;
+    // 0..100 after each completely sent piece.
+    std::function<void(int percent)> progress;
+    // Called after each completely sent piece (after progress), so a window
+    // can keep painting during the transfer.
+    std::function<void()> betweenPieces;
+    // true once the port is open and sending starts, false when it ends.
+    std::function<void(bool sending)> sending;
+    // Called at the moment the outcome's message is due, before the port is
+    // closed on success (the window shows its message box from here). Not
+    // called for nothing; every outcome has a message.
+    std::function<void(FirmwareOutcome outcome)> message;
+};
+
+// The message text of an outcome (firmware_text::kSuccess, ...).
+const char* FirmwareMessage(FirmwareOutcome outcome);
+
+// Sends the file at `filePath` through `port`. The port is closed again when
+// this returns.
+FirmwareResult DownloadFirmware(CDev& port, const std::string& filePath, const FirmwareHooks& hooks = {});
+
+} // namespace corvane
