@@ -160,10 +160,21 @@ int CCommonUtil::queryCodePage()
         return rc;
     clock_.pauseMs(kCodePageSettleMs);
     std::array<std::uint8_t, kCodePageBuffer> buffer{};
-    const int n = port.Read(buffer.data(), kCodePageBuffer, 1000);
+    int received = std::clamp(port.Read(buffer.data(), kCodePageBuffer, 1000), 0, kCodePageBuffer);
     // A printer that keeps quiet here is not an error: it has the default page.
-    codePage = n > 0 ? std::string(upToNul(buffer.data(), static_cast<std::size_t>(std::min(n, kCodePageBuffer))))
-                     : std::string("_PC437");
+    if (received == 0) {
+        codePage = "_PC437";
+        return kOk;
+    }
+    // A reply that is still coming (no NUL yet) is read on while more
+    // arrives, so a name split over two reads is not cut short.
+    while (received < kCodePageBuffer && !std::memchr(buffer.data(), 0, static_cast<std::size_t>(received))) {
+        const int n = port.Read(buffer.data() + received, kCodePageBuffer - received, 1000);
+        if (n <= 0)
+            break;
+        received += std::min(n, kCodePageBuffer - received);
+    }
+    codePage = std::string(upToNul(buffer.data(), static_cast<std::size_t>(received)));
     return kOk;
 }
 

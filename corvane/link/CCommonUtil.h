@@ -1,7 +1,8 @@
 // Printer identification over the program's one printer connection.
 //
 // Queries (3 bytes each, one Write):
-//   0 code page   GS I E  1D 49 45 -> NUL-terminated name, or nothing ("_PC437")
+//   0 code page   GS I E  1D 49 45 -> NUL-terminated name, or nothing ("_PC437");
+//                                     read on while a started name keeps coming
 //   1 model       GS I C  1D 49 43 -> "_KMP-Z400\0", "_VX-440\0", ...
 //   2 version     GS I A  1D 49 41 -> "_VER V1.04\0", "_B01.00\0", ...
 //   3 MSR mode    ESC M I 1B 4D 49 -> 37 80 <mode> 00

@@ -171,6 +171,21 @@ TEST_F(IdentifyTest, SilentPrinter)
     EXPECT_GT(clock.tickMs(), start);
 }
 
+TEST_F(IdentifyTest, CodePageNameInPiecesIsReadWhole)
+{
+    answers[kCodePage] = {bytesOf("_PC8"), bytesOf("58", true)};
+    EXPECT_EQ(util.CheckPrinter(kQueryCodePage), kOk);
+    EXPECT_EQ(util.codePage, "_PC858");
+
+    // A name that never ends reads on only while bytes keep coming.
+    answers[kCodePage] = {bytesOf("_KATAKANA")};
+    const auto start = clock.tickMs();
+    EXPECT_EQ(util.CheckPrinter(kQueryCodePage), kOk);
+    EXPECT_EQ(util.codePage, "_KATAKANA");
+    EXPECT_LT(clock.tickMs() - start, 100u + 2u * 2000u + 100u);
+    EXPECT_TRUE(util.port.IsOpen());
+}
+
 TEST_F(IdentifyTest, UnknownModelClosesThePortAndLeavesCodeZero)
 {
     answers[kModel] = {bytesOf("NOUNDERSCORE_HERE", true)};
