@@ -48,6 +48,12 @@ public:
     // The reason of the last failed write (or read of an unreadable file).
     OsError lastError() const { return lastError_; }
 
+    // For tests: called with the temporary file's path once the new contents
+    // are on disk and before they replace the file, so a test can stop the
+    // process exactly there. nullptr removes it.
+    using BeforeReplaceHook = void (*)(const std::string& temporaryPath);
+    static void setBeforeReplaceHook(BeforeReplaceHook hook);
+
 private:
     std::string path_;
     mutable OsError lastError_;
