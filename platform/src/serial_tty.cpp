@@ -1,1 +1,510 @@
-// to be written
+// Serial port over a POSIX tty: exclusive open, raw byte-exact line
+// settings, and the interval/total time-out model emulated with poll() on a
+// non-blocking descriptor.
+#include "platform/serial_port.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <climits>
+#include <cstddef>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+using SteadyTime = std::chrono::steady_clock;
+
+// A read with no total bound and a nonzero interval waits for its first byte
+// at most this long, so no call can hang on a silent line.
+constexpr std::uint64_t kUnboundedReadCeilingMs = 30000;
+// A write without a total time-out gives up after this long (or 10 ms per
+// byte, if longer: slow lines with flow control held off).
+constexpr std::uint64_t kUnboundedWriteCeilingMs = 30000;
+constexpr std::uint64_t kUnboundedWritePerByteMs = 10;
+
+// Milliseconds left until the deadline, rounded up, for poll().
+int msUntil(SteadyTime::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyTime::now());
+    if (left.count() <= 0)
+        return 0;
+    return static_cast<int>(std::min<long long>(left.count(), INT_MAX));
+}
+
+bool speedFor(int baud, speed_t& speed)
+{
+    struct Rate {
+        int baud;
+        speed_t code;
+    };
+    static constexpr Rate kRates[] = {
+        {50, B50},           {75, B75},           {110, B110},         {134, B134},
+        {150, B150},         {200, B200},         {300, B300},         {600, B600},
+        {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+        {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+        {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+        {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+        {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+        {3500000, B3500000}, {4000000, B4000000},
+    };
+    for (const Rate& rate : kRates) {
+        if (rate.baud == baud) {
+            speed = rate.code;
+            return true;
+        }
+    }
+    return false;
+}
+
+// A tty without modem control lines (a pseudo-terminal, some USB adapters)
+// rejects the modem ioctls with one of these.
+bool noModemLines(int err)
+{
+    return err == ENOTTY || err == EINVAL;
+}
+
+class TtySerial final : public SerialIo {
+public:
+    ~TtySerial() override { close(); }
+
+    bool open(const std::string& portName) override
+    {
+        close();
+        path_ = serialDevicePath(portName);
+        const int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            error_ = lastOsError("open", path_);
+            return false;
+        }
+        // The advisory lock first: it also refuses a second opener running as
+        // root, which TIOCEXCL lets through. Taking it before TIOCEXCL means a
+        // refused opener never touches the holder's exclusive flag.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EWOULDBLOCK)
+                errno = EBUSY;
+            error_ = lastOsError("open", path_);
+            ::close(fd);
+            return false;
+        }
+        if (::ioctl(fd, TIOCEXCL) != 0) {
+            error_ = lastOsError("open", path_);
+            ::flock(fd, LOCK_UN);
+            ::close(fd);
+            return false;
+        }
+        fd_ = fd;
+        error_ = {};
+        return true;
+    }
+
+    bool configure(const SerialLine& line) override
+    {
+        if (!requireOpen("configure"))
+            return false;
+        termios tio{};
+        if (::tcgetattr(fd_, &tio) != 0)
+            return fail("configure");
+        if (const int code = applySerialLine(line, tio); code != 0)
+            return failWith(code, "configure");
+        if (::tcsetattr(fd_, TCSANOW, &tio) != 0)
+            return fail("configure");
+
+        // DTR/DSR handshake: DTR held on for the printer, RTS off. Without
+        // flow control both are dropped.
+        int raise = line.flowControl == 1 ? TIOCM_DTR : 0;
+        int drop = line.flowControl == 1 ? TIOCM_RTS : (TIOCM_DTR | TIOCM_RTS);
+        if (raise != 0 && ::ioctl(fd_, TIOCMBIS, &raise) != 0 && !noModemLines(errno))
+            return fail("configure");
+        if (::ioctl(fd_, TIOCMBIC, &drop) != 0 && !noModemLines(errno))
+            return fail("configure");
+        return true;
+    }
+
+    bool setTimeouts(const SerialTimeouts& timeouts) override
+    {
+        timeouts_ = timeouts;
+        return true;
+    }
+
+    bool purge() override
+    {
+        if (!requireOpen("purge"))
+            return false;
+        if (::tcflush(fd_, TCIOFLUSH) != 0)
+            return fail("purge");
+        return true;
+    }
+
+    int write(const std::uint8_t* data, int length) override
+    {
+        if (!requireOpen("write"))
+            return 0;
+        if (length <= 0 || data == nullptr)
+            return 0;
+        const auto n = static_cast<std::uint64_t>(length);
+        std::uint64_t totalMs = std::uint64_t{timeouts_.writeTotalMultiplierMs} * n
+                                + timeouts_.writeTotalConstantMs;
+        if (totalMs == 0)
+            totalMs = std::max(kUnboundedWriteCeilingMs, kUnboundedWritePerByteMs * n);
+        const auto deadline = SteadyTime::now() + std::chrono::milliseconds(totalMs);
+
+        int written = 0;
+        while (written < length) {
+            const ssize_t r = ::write(fd_, data + written, static_cast<std::size_t>(length - written));
+            if (r > 0) {
+                written += static_cast<int>(r);
+                continue;
+            }
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                error_ = lastOsError("write", path_);
+                return written;
+            }
+            if (!waitFor(POLLOUT, deadline, "write", true))
+                return written;
+        }
+        return written;
+    }
+
+    int read(std::uint8_t* buffer, int capacity) override
+    {
+        if (!requireOpen("read"))
+            return 0;
+        if (capacity <= 0 || buffer == nullptr)
+            return 0;
+        const auto cap = static_cast<std::uint64_t>(capacity);
+        const std::uint64_t totalMs = std::uint64_t{timeouts_.readTotalMultiplierMs} * cap
+                                      + timeouts_.readTotalConstantMs;
+        const std::uint32_t intervalMs = timeouts_.readIntervalMs;
+        // No total bound and no interval: hand back what is already there.
+        const bool immediate = totalMs == 0 && intervalMs == 0;
+
+        const auto start = SteadyTime::now();
+        const auto totalDeadline
+            = start + std::chrono::milliseconds(totalMs != 0 ? totalMs : kUnboundedReadCeilingMs);
+        auto lastByte = start;
+        int got = 0;
+        bool pollSaidReadable = false;
+        while (got < capacity) {
+            const ssize_t r = ::read(fd_, buffer + got, static_cast<std::size_t>(capacity - got));
+            if (r > 0) {
+                got += static_cast<int>(r);
+                lastByte = SteadyTime::now();
+                pollSaidReadable = false;
+                continue;
+            }
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                error_ = lastOsError("read", path_);
+                return got;
+            }
+            // Nothing there. A tty left with VMIN 0 says so with 0 instead of
+            // EAGAIN; 0 right after poll() reported data means a hang-up.
+            if (r == 0 && pollSaidReadable) {
+                error_ = OsError{EIO, "read", path_};
+                return got;
+            }
+            if (immediate)
+                return got;
+            auto deadline = totalDeadline;
+            if (got > 0 && intervalMs != 0)
+                deadline = std::min(deadline, lastByte + std::chrono::milliseconds(intervalMs));
+            // A time-out after some bytes is the normal end of a reply.
+            if (!waitFor(POLLIN, deadline, "read", got == 0))
+                return got;
+            pollSaidReadable = true;
+        }
+        return got;
+    }
+
+    bool modemStatus(ModemStatus& status) override
+    {
+        status = {};
+        if (!requireOpen("modem status"))
+            return false;
+        int bits = 0;
+        if (::ioctl(fd_, TIOCMGET, &bits) != 0) {
+            if (noModemLines(errno)) {
+                status.dsr = true;
+                status.cts = true;
+                return true;
+            }
+            return fail("modem status");
+        }
+        status.dsr = (bits & TIOCM_DSR) != 0;
+        status.cts = (bits & TIOCM_CTS) != 0;
+        status.dcd = (bits & TIOCM_CD) != 0;
+        status.ring = (bits & TIOCM_RI) != 0;
+        return true;
+    }
+
+    void close() override
+    {
+        if (fd_ < 0)
+            return;
+        // Clear the exclusive flag: it belongs to the tty, not to this
+        // descriptor, and would otherwise outlive us while others hold it open.
+        ::ioctl(fd_, TIOCNXCL);
+        ::flock(fd_, LOCK_UN);
+        ::close(fd_);
+        fd_ = -1;
+    }
+
+    bool isOpen() const override { return fd_ >= 0; }
+    OsError lastError() const override { return error_; }
+
+private:
+    bool requireOpen(const char* operation)
+    {
+        if (fd_ >= 0)
+            return true;
+        error_ = OsError{EBADF, operation, path_};
+        return false;
+    }
+
+    bool fail(const char* operation)
+    {
+        error_ = lastOsError(operation, path_);
+        return false;
+    }
+
+    bool failWith(int code, const char* operation)
+    {
+        error_ = OsError{code, operation, path_};
+        return false;
+    }
+
+    // Waits until the descriptor is ready for `events` or the deadline
+    // passes. False on time-out (kept as ETIMEDOUT when `keepTimeout`),
+    // hang-up or error (always kept).
+    bool waitFor(short events, SteadyTime::time_point deadline, const char* operation,
+                 bool keepTimeout)
+    {
+        for (;;) {
+            const int waitMs = msUntil(deadline);
+            if (waitMs <= 0) {
+                if (keepTimeout)
+                    error_ = OsError{ETIMEDOUT, operation, path_};
+                return false;
+            }
+            pollfd p{fd_, events, 0};
+            const int rc = ::poll(&p, 1, waitMs);
+            if (rc < 0) {
+                if (errno == EINTR)
+                    continue;
+                error_ = lastOsError(operation, path_);
+                return false;
+            }
+            if (rc == 0)
+                continue; // re-checks the deadline
+            if ((p.revents & events) != 0)
+                return true;
+            // Hang-up or error without the wanted readiness: the device is gone.
+            error_ = OsError{(p.revents & POLLNVAL) != 0 ? EBADF : EIO, operation, path_};
+            return false;
+        }
+    }
+
+    int fd_ = -1;
+    std::string path_;
+    SerialTimeouts timeouts_{};
+    OsError error_{};
+};
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size()
+           && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                  return std::tolower(static_cast<unsigned char>(x))
+                         == std::tolower(static_cast<unsigned char>(y));
+              });
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Orders digit runs by value, so ttyS2 comes before ttyS10.
+bool naturalLess(const std::string& a, const std::string& b)
+{
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            std::size_t ei = i;
+            std::size_t ej = j;
+            while (ei < a.size() && isDigit(a[ei]))
+                ++ei;
+            while (ej < b.size() && isDigit(b[ej]))
+                ++ej;
+            std::string_view da(a.data() + i, ei - i);
+            std::string_view db(b.data() + j, ej - j);
+            while (da.size() > 1 && da.front() == '0')
+                da.remove_prefix(1);
+            while (db.size() > 1 && db.front() == '0')
+                db.remove_prefix(1);
+            if (da.size() != db.size())
+                return da.size() < db.size();
+            if (da != db)
+                return da < db;
+            i = ei;
+            j = ej;
+            continue;
+        }
+        if (a[i] != b[j])
+            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+        ++i;
+        ++j;
+    }
+    if ((a.size() - i) != (b.size() - j))
+        return (a.size() - i) < (b.size() - j);
+    return a < b;
+}
+
+// The UART type of a built-in port; "0" means no UART answered at that
+// address. Without the file the port is kept.
+bool uartPresent(const std::filesystem::path& ttyDir)
+{
+    std::ifstream in(ttyDir / "type");
+    if (!in)
+        return true;
+    char text[16] = {};
+    in.read(text, sizeof text - 1);
+    std::string_view value(text, static_cast<std::size_t>(in.gcount()));
+    while (!value.empty() && std::isspace(static_cast<unsigned char>(value.back())))
+        value.remove_suffix(1);
+    return value != "0";
+}
+
+} // namespace
+
+std::string serialDevicePath(const std::string& portName)
+{
+    std::string_view name = portName;
+    static constexpr std::string_view kDevicePrefix = "\\\\.\\";
+    if (name.substr(0, kDevicePrefix.size()) == kDevicePrefix)
+        name.remove_prefix(kDevicePrefix.size());
+    if (!name.empty() && name.back() == ':')
+        name.remove_suffix(1);
+    if (name.size() < 4 || !equalsIgnoreCase(name.substr(0, 3), "COM"))
+        return portName;
+    const std::string_view digits = name.substr(3);
+    if (!std::all_of(digits.begin(), digits.end(), isDigit))
+        return portName;
+    int number = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (ec != std::errc{} || end != digits.data() + digits.size() || number < 1)
+        return portName;
+    return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+int applySerialLine(const SerialLine& line, termios& tio)
+{
+    ::cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+
+    speed_t speed = B0;
+    if (!speedFor(line.baudRate, speed))
+        return EINVAL;
+    if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0)
+        return EINVAL;
+
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE);
+    switch (line.dataBits) {
+    case 5: tio.c_cflag |= CS5; break;
+    case 6: tio.c_cflag |= CS6; break;
+    case 7: tio.c_cflag |= CS7; break;
+    case 8: tio.c_cflag |= CS8; break;
+    default: return EINVAL;
+    }
+
+    // Odd parity is the only one whose errors the receiver checks.
+    tio.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD);
+    tio.c_iflag &= ~static_cast<tcflag_t>(INPCK);
+    switch (line.parity) {
+    case 0: break;
+    case 1:
+        tio.c_cflag |= PARENB | PARODD;
+        tio.c_iflag |= INPCK;
+        break;
+    case 2: tio.c_cflag |= PARENB; break;
+    default: return EINVAL;
+    }
+
+    switch (line.stopBits) {
+    case 0: tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB); break;
+    case 2: tio.c_cflag |= CSTOPB; break;
+    default: return EINVAL;
+    }
+
+    // Software flow control would swallow 0x11/0x13 in binary data.
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    if (line.flowControl == 1)
+        tio.c_cflag |= CRTSCTS;
+    else if (line.flowControl == 0)
+        tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+    else
+        return EINVAL;
+
+    // Reads are driven by poll(), never by the line discipline's timer;
+    // VMIN 1 makes an empty non-blocking read fail with EAGAIN, so a read of
+    // 0 can only mean a hang-up.
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    return 0;
+}
+
+std::unique_ptr<SerialIo> makeTtySerial()
+{
+    return std::make_unique<TtySerial>();
+}
+
+std::vector<std::string> listSerialPorts(const DeviceRoots& roots)
+{
+    namespace fs = std::filesystem;
+    std::vector<std::string> ports;
+    std::error_code ec;
+    const fs::path devRoot(roots.devRoot);
+
+    const fs::path ttyClass = fs::path(roots.sysRoot) / "class" / "tty";
+    for (fs::directory_iterator it(ttyClass, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code probe;
+        // Virtual consoles and pseudo-terminals have no device behind them.
+        if (!fs::exists(it->path() / "device", probe))
+            continue;
+        if (name.rfind("ttyS", 0) == 0 && !uartPresent(it->path()))
+            continue;
+        const fs::path node = devRoot / name;
+        if (fs::exists(node, probe))
+            ports.push_back(node.string());
+    }
+
+    ec.clear();
+    for (fs::directory_iterator it(devRoot, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind("rfcomm", 0) == 0)
+            ports.push_back(it->path().string());
+    }
+
+    std::sort(ports.begin(), ports.end(), naturalLess);
+    ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
+    return ports;
+}
+
+} // namespace platform

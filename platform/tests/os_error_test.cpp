@@ -1,1 +1,63 @@
+// The OS reason kept by failed platform calls and the hints derived from it.
+#include "platform/os_error.h"
+
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+using platform::DeviceKind;
+using platform::OsError;
+
+TEST(OsErrorHint, PermissionDeniedNamesTheGroupForTheDeviceKind)
+{
+    const OsError denied{EACCES, "open", "/dev/ttyS0"};
+    const std::string serial = platform::osErrorHint(denied, DeviceKind::Serial);
+    EXPECT_NE(serial.find("dialout"), std::string::npos) << serial;
+
+    const std::string usb = platform::osErrorHint(denied, DeviceKind::Usb);
+    EXPECT_NE(usb.find("'lp'"), std::string::npos) << usb;
+    EXPECT_EQ(usb.find("dialout"), std::string::npos) << usb;
+
+    EXPECT_EQ(platform::osErrorHint(denied, DeviceKind::Tcp), "");
+}
+
+TEST(OsErrorHint, BusyAndMissingDevicesGetAHintExceptOnTcp)
+{
+    const OsError busy{EBUSY, "open", "/dev/ttyS0"};
+    EXPECT_NE(platform::osErrorHint(busy, DeviceKind::Serial).find("Another program"), std::string::npos);
+    EXPECT_NE(platform::osErrorHint(busy, DeviceKind::Usb), "");
+    EXPECT_EQ(platform::osErrorHint(busy, DeviceKind::Tcp), "");
+
+    const OsError missing{ENOENT, "open", "/dev/ttyS9"};
+    EXPECT_NE(platform::osErrorHint(missing, DeviceKind::Serial).find("No such device"), std::string::npos);
+    EXPECT_NE(platform::osErrorHint(missing, DeviceKind::Usb), "");
+    EXPECT_EQ(platform::osErrorHint(missing, DeviceKind::Tcp), "");
+
+    EXPECT_EQ(platform::osErrorHint(OsError{EINVAL, "configure", "/dev/ttyS0"}, DeviceKind::Serial), "");
+    EXPECT_NE(platform::osErrorHint(OsError{ECONNREFUSED, "connect", "10.0.0.5:9100"}, DeviceKind::Tcp), "");
+}
+
+TEST(OsErrorDescribe, NamesOperationTargetAndReason)
+{
+    const OsError error{EACCES, "open", "/dev/ttyUSB0"};
+    EXPECT_TRUE(error.isSet());
+    EXPECT_EQ(error.describe(), std::string("open /dev/ttyUSB0: ") + std::strerror(EACCES));
+
+    const OsError noTarget{ETIMEDOUT, "read", ""};
+    EXPECT_EQ(noTarget.describe(), std::string("read: ") + std::strerror(ETIMEDOUT));
+    EXPECT_FALSE(OsError{}.isSet());
+}
+
+TEST(OsErrorCapture, LastOsErrorReadsErrnoAtTheCall)
+{
+    errno = ENODEV;
+    const OsError error = platform::lastOsError("write", "/dev/usb/lp0");
+    EXPECT_EQ(error.code, ENODEV);
+    EXPECT_EQ(error.operation, "write");
+    EXPECT_EQ(error.target, "/dev/usb/lp0");
+}
+
+} // namespace

@@ -1,1 +1,426 @@
+// The tty serial port over a real pseudo-terminal: the test holds the master
+// (the "printer" end) and a slave descriptor to read the line settings back.
+#include "platform/serial_port.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+using platform::SerialLine;
+using platform::SerialTimeouts;
+using SteadyTime = std::chrono::steady_clock;
+
+long long msSince(SteadyTime::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyTime::now() - start).count();
+}
+
+class PtyTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(::openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
+        termios tio{};
+        ASSERT_EQ(::tcgetattr(master_, &tio), 0);
+        ::cfmakeraw(&tio);
+        ASSERT_EQ(::tcsetattr(master_, TCSANOW, &tio), 0);
+        char name[256] = {};
+        ASSERT_EQ(::ttyname_r(slave_, name, sizeof name), 0);
+        slavePath_ = name;
+    }
+
+    void TearDown() override
+    {
+        if (master_ >= 0)
+            ::close(master_);
+        if (slave_ >= 0)
+            ::close(slave_);
+    }
+
+    termios slaveSettings() const
+    {
+        termios tio{};
+        EXPECT_EQ(::tcgetattr(slave_, &tio), 0);
+        return tio;
+    }
+
+    void masterWrite(const std::vector<std::uint8_t>& bytes) const
+    {
+        ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+
+    // What the master end receives, until `count` bytes or 2 s.
+    std::vector<std::uint8_t> masterRead(std::size_t count) const
+    {
+        std::vector<std::uint8_t> bytes;
+        const auto start = SteadyTime::now();
+        while (bytes.size() < count && msSince(start) < 2000) {
+            pollfd p{master_, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0)
+                continue;
+            std::uint8_t chunk[512];
+            const ssize_t n = ::read(master_, chunk, std::min(sizeof chunk, count - bytes.size()));
+            if (n <= 0)
+                break;
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        }
+        return bytes;
+    }
+
+    std::unique_ptr<platform::SerialIo> openPort() const
+    {
+        auto port = platform::makeTtySerial();
+        EXPECT_TRUE(port->open(slavePath_)) << port->lastError().describe();
+        return port;
+    }
+
+    int master_ = -1;
+    int slave_ = -1;
+    std::string slavePath_;
+};
+
+TEST(SerialPortNames, ComNamesMapToTtyS)
+{
+    EXPECT_EQ(platform::serialDevicePath("COM3"), "/dev/ttyS2");
+    EXPECT_EQ(platform::serialDevicePath("\\\\.\\COM12"), "/dev/ttyS11");
+    EXPECT_EQ(platform::serialDevicePath("com1:"), "/dev/ttyS0");
+    EXPECT_EQ(platform::serialDevicePath("\\\\.\\cOm10:"), "/dev/ttyS9");
+}
+
+TEST(SerialPortNames, OtherNamesAreDevicePaths)
+{
+    for (const std::string name : {"/dev/ttyUSB0", "/dev/pts/3", "COM0", "COM", "COMX", "COM1a",
+                                   "LPT1", "xCOM1", "COM99999999999999999999"})
+        EXPECT_EQ(platform::serialDevicePath(name), name);
+}
+
+struct LineCase {
+    SerialLine line;
+    speed_t speed;
+    tcflag_t size;
+};
+
+const LineCase kLineCases[] = {
+    {{9600, 7, 1, 2, 1}, B9600, CS7},
+    {{115200, 8, 2, 0, 0}, B115200, CS8},
+    {{4000000, 5, 0, 0, 0}, B4000000, CS5},
+    {{50, 6, 1, 0, 1}, B50, CS6},
+};
+
+// The settings a pseudo-terminal keeps as given; it forces CS8 and clears
+// PARENB itself, so those two are checked on the built settings below.
+void expectLineSettings(const termios& tio, const LineCase& c)
+{
+    EXPECT_EQ(::cfgetospeed(&tio), c.speed);
+    EXPECT_EQ(::cfgetispeed(&tio), c.speed);
+    EXPECT_EQ((tio.c_cflag & PARODD) != 0, c.line.parity == 1);
+    EXPECT_EQ((tio.c_iflag & INPCK) != 0, c.line.parity == 1);
+    EXPECT_EQ((tio.c_cflag & CSTOPB) != 0, c.line.stopBits == 2);
+    EXPECT_EQ((tio.c_cflag & CRTSCTS) != 0, c.line.flowControl == 1);
+    EXPECT_EQ(tio.c_cflag & (CLOCAL | CREAD), CLOCAL | CREAD);
+    // Byte-exact: no echo, no line editing, no CR/LF or flow translation.
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+    EXPECT_EQ(tio.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP | IXON | IXOFF | IXANY), 0u);
+}
+
+TEST(SerialLineSettings, BuildsSizeParityStopBitsAndFlow)
+{
+    for (const LineCase& c : kLineCases) {
+        SCOPED_TRACE(c.line.baudRate);
+        termios tio{};
+        // Start from cooked settings with everything the line must clear set.
+        tio.c_iflag = ICRNL | IXON | IXOFF | INPCK | ISTRIP;
+        tio.c_oflag = OPOST | ONLCR;
+        tio.c_lflag = ICANON | ECHO | ISIG | IEXTEN;
+        tio.c_cflag = CS8 | PARENB | PARODD | CSTOPB | CRTSCTS;
+        ASSERT_EQ(platform::applySerialLine(c.line, tio), 0);
+        expectLineSettings(tio, c);
+        EXPECT_EQ(tio.c_cflag & CSIZE, c.size);
+        EXPECT_EQ((tio.c_cflag & PARENB) != 0, c.line.parity != 0);
+    }
+}
+
+TEST_F(PtyTest, ConfigureAppliesLineSettings)
+{
+    auto port = openPort();
+    for (const LineCase& c : kLineCases) {
+        SCOPED_TRACE(c.line.baudRate);
+        ASSERT_TRUE(port->configure(c.line)) << port->lastError().describe();
+        expectLineSettings(slaveSettings(), c);
+    }
+}
+
+TEST_F(PtyTest, ConfigureRejectsUnsupportedSettings)
+{
+    auto port = openPort();
+    const SerialLine bad[] = {
+        {12345, 8, 0, 0, 0}, {9600, 9, 0, 0, 0}, {9600, 8, 3, 0, 0},
+        {9600, 8, 0, 1, 0},  {9600, 8, 0, 0, 2},
+    };
+    for (const SerialLine& line : bad) {
+        EXPECT_FALSE(port->configure(line));
+        EXPECT_EQ(port->lastError().code, EINVAL);
+        termios tio{};
+        EXPECT_EQ(platform::applySerialLine(line, tio), EINVAL);
+    }
+}
+
+TEST_F(PtyTest, AllByteValuesPassUnchangedBothWays)
+{
+    auto port = openPort();
+    ASSERT_TRUE(port->configure(SerialLine{}));
+    port->setTimeouts({0, 10, 2000, 10, 2000});
+    std::vector<std::uint8_t> all(256);
+    std::iota(all.begin(), all.end(), std::uint8_t{0});
+
+    ASSERT_EQ(port->write(all.data(), 256), 256);
+    EXPECT_EQ(masterRead(256), all);
+
+    masterWrite(all);
+    std::vector<std::uint8_t> got(256);
+    ASSERT_EQ(port->read(got.data(), 256), 256);
+    EXPECT_EQ(got, all);
+}
+
+TEST_F(PtyTest, SecondOpenerInThisProcessIsRefusedUntilClosed)
+{
+    auto first = openPort();
+    auto second = platform::makeTtySerial();
+    EXPECT_FALSE(second->open(slavePath_));
+    EXPECT_FALSE(second->isOpen());
+    EXPECT_EQ(second->lastError().code, EBUSY);
+    EXPECT_EQ(second->lastError().target, slavePath_);
+
+    first->close();
+    first->close(); // harmless
+    EXPECT_FALSE(first->isOpen());
+    EXPECT_TRUE(second->open(slavePath_)) << second->lastError().describe();
+}
+
+TEST_F(PtyTest, SecondOpenerInAnotherProcessIsRefused)
+{
+    auto first = openPort();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto port = platform::makeTtySerial();
+        if (port->open(slavePath_))
+            ::_exit(1);
+        ::_exit(port->lastError().code == EBUSY ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: opened, 2: refused for another reason";
+}
+
+TEST_F(PtyTest, SilentReadEndsAtTheTotalTimeout)
+{
+    auto port = openPort();
+    ASSERT_TRUE(port->configure(SerialLine{}));
+    port->setTimeouts({10, 10, 1000, 0, 0}); // 10 x 100 + 1000 = 2 s
+    std::uint8_t buffer[100];
+    const auto start = SteadyTime::now();
+    EXPECT_EQ(port->read(buffer, 100), 0);
+    const long long elapsed = msSince(start);
+    EXPECT_GE(elapsed, 1800);
+    EXPECT_LT(elapsed, 3000);
+    EXPECT_EQ(port->lastError().code, ETIMEDOUT);
+}
+
+TEST_F(PtyTest, IntervalEndsReadOnceTheLineGoesQuiet)
+{
+    auto port = openPort();
+    ASSERT_TRUE(port->configure(SerialLine{}));
+    port->setTimeouts({10, 0, 5000, 0, 0});
+    masterWrite({'A', 'C', 'K'});
+    std::uint8_t buffer[100];
+    const auto start = SteadyTime::now();
+    ASSERT_EQ(port->read(buffer, 100), 3);
+    EXPECT_LT(msSince(start), 1000);
+    EXPECT_EQ(std::string(buffer, buffer + 3), "ACK");
+}
+
+TEST_F(PtyTest, ReadReturnsAsSoonAsTheBufferIsFull)
+{
+    auto port = openPort();
+    ASSERT_TRUE(port->configure(SerialLine{}));
+    port->setTimeouts({0, 0, 5000, 0, 0});
+    masterWrite({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    std::uint8_t buffer[10] = {};
+    const auto start = SteadyTime::now();
+    ASSERT_EQ(port->read(buffer, 4), 4);
+    ASSERT_EQ(port->read(buffer + 4, 6), 6);
+    EXPECT_LT(msSince(start), 1000);
+    EXPECT_EQ(buffer[0], 1);
+    EXPECT_EQ(buffer[9], 10);
+}
+
+TEST_F(PtyTest, ZeroTimeoutsReturnWhatIsThereAtOnce)
+{
+    auto port = openPort();
+    ASSERT_TRUE(port->configure(SerialLine{}));
+    port->setTimeouts({});
+    std::uint8_t buffer[16];
+    auto start = SteadyTime::now();
+    EXPECT_EQ(port->read(buffer, 16), 0);
+    EXPECT_LT(msSince(start), 500);
+
+    masterWrite({7, 8, 9});
+    pollfd p{slave_, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 2000), 1);
+    start = SteadyTime::now();
+    EXPECT_EQ(port->read(buffer, 16), 3);
+    EXPECT_LT(msSince(start), 500);
+}
+
+TEST_F(PtyTest, PurgeDiscardsPendingInput)
+{
+    auto port = openPort();
+    ASSERT_TRUE(port->configure(SerialLine{}));
+    masterWrite({1, 2, 3});
+    pollfd p{slave_, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 2000), 1);
+    ASSERT_TRUE(port->purge()) << port->lastError().describe();
+    port->setTimeouts({});
+    std::uint8_t buffer[8];
+    EXPECT_EQ(port->read(buffer, 8), 0);
+}
+
+TEST_F(PtyTest, WriteGivesUpAtTheWriteTimeoutWhenThePeerStopsReading)
+{
+    auto port = openPort();
+    ASSERT_TRUE(port->configure(SerialLine{}));
+    port->setTimeouts({0, 0, 0, 0, 100});
+    const std::vector<std::uint8_t> big(4 * 1024 * 1024, 0x55);
+    const auto start = SteadyTime::now();
+    const int written = port->write(big.data(), static_cast<int>(big.size()));
+    EXPECT_LT(written, static_cast<int>(big.size()));
+    EXPECT_LT(msSince(start), 2000);
+    EXPECT_EQ(port->lastError().code, ETIMEDOUT);
+}
+
+TEST_F(PtyTest, HangUpEndsReadWithTheReason)
+{
+    auto port = openPort();
+    ASSERT_TRUE(port->configure(SerialLine{}));
+    port->setTimeouts({0, 0, 5000, 0, 0});
+    ::close(master_);
+    master_ = -1;
+    std::uint8_t buffer[8];
+    const auto start = SteadyTime::now();
+    EXPECT_EQ(port->read(buffer, 8), 0);
+    EXPECT_LT(msSince(start), 1000);
+    EXPECT_TRUE(port->lastError().isSet());
+    EXPECT_NE(port->lastError().code, ETIMEDOUT);
+}
+
+TEST_F(PtyTest, ModemStatusWithoutModemLinesReportsDsrAndCts)
+{
+    auto port = openPort();
+    ASSERT_TRUE(port->configure(SerialLine{9600, 8, 0, 0, 1}));
+    platform::ModemStatus status;
+    ASSERT_TRUE(port->modemStatus(status)) << port->lastError().describe();
+    EXPECT_TRUE(status.dsr);
+    EXPECT_TRUE(status.cts);
+    EXPECT_FALSE(status.dcd);
+    EXPECT_FALSE(status.ring);
+}
+
+TEST(SerialPortErrors, MissingDeviceFailsWithEnoent)
+{
+    auto port = platform::makeTtySerial();
+    EXPECT_FALSE(port->open("/dev/quellix-no-such-tty"));
+    EXPECT_FALSE(port->isOpen());
+    EXPECT_EQ(port->lastError().code, ENOENT);
+    EXPECT_EQ(port->lastError().operation, "open");
+    EXPECT_EQ(port->lastError().target, "/dev/quellix-no-such-tty");
+}
+
+TEST(SerialPortErrors, ClosedPortRefusesEveryOperation)
+{
+    auto port = platform::makeTtySerial();
+    std::uint8_t byte = 0;
+    platform::ModemStatus status;
+    EXPECT_FALSE(port->configure(SerialLine{}));
+    EXPECT_FALSE(port->purge());
+    EXPECT_EQ(port->write(&byte, 1), 0);
+    EXPECT_EQ(port->read(&byte, 1), 0);
+    EXPECT_FALSE(port->modemStatus(status));
+    EXPECT_EQ(port->lastError().code, EBADF);
+    port->close();
+}
+
+class SerialPortListTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/quellix-serial-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        root_ = pattern;
+        roots_.sysRoot = (root_ / "sys").string();
+        roots_.devRoot = (root_ / "dev").string();
+        std::filesystem::create_directories(root_ / "dev");
+    }
+    void TearDown() override { std::filesystem::remove_all(root_); }
+
+    // A class/tty entry; `type` empty means no type file.
+    void addTty(const std::string& name, bool hasDevice, const std::string& type, bool hasNode)
+    {
+        const auto dir = root_ / "sys" / "class" / "tty" / name;
+        std::filesystem::create_directories(dir);
+        if (hasDevice)
+            std::filesystem::create_directories(dir / "device");
+        if (!type.empty())
+            std::ofstream(dir / "type") << type << "\n";
+        if (hasNode)
+            std::ofstream(root_ / "dev" / name) << "";
+    }
+
+    std::filesystem::path root_;
+    platform::DeviceRoots roots_;
+};
+
+TEST_F(SerialPortListTest, ListsPresentDevicesInNaturalOrder)
+{
+    addTty("ttyS0", true, "4", true);
+    addTty("ttyS1", true, "0", true);   // no UART at that address
+    addTty("ttyS2", true, "", true);    // no type file: kept
+    addTty("ttyS10", true, "4", true);
+    addTty("ttyUSB0", true, "", true);
+    addTty("ttyACM0", true, "", false); // no device node
+    addTty("tty0", false, "", true);    // virtual console
+    std::ofstream(root_ / "dev" / "rfcomm0") << "";
+
+    const std::string dev = roots_.devRoot + "/";
+    const std::vector<std::string> expected{dev + "rfcomm0", dev + "ttyS0", dev + "ttyS2",
+                                            dev + "ttyS10", dev + "ttyUSB0"};
+    EXPECT_EQ(platform::listSerialPorts(roots_), expected);
+}
+
+TEST_F(SerialPortListTest, EmptyOrMissingTreeListsNothing)
+{
+    EXPECT_TRUE(platform::listSerialPorts(roots_).empty());
+    platform::DeviceRoots missing{(root_ / "nowhere").string(), (root_ / "nowhere").string()};
+    EXPECT_TRUE(platform::listSerialPorts(missing).empty());
+}
+
+} // namespace

@@ -11,10 +11,14 @@
 #pragma once
 
 #include "platform/os_error.h"
+#include "platform/usb_printers.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+struct termios;
 
 namespace platform {
 
@@ -65,5 +69,17 @@ public:
 std::string serialDevicePath(const std::string& portName);
 
 std::unique_ptr<SerialIo> makeTtySerial();
+
+// Puts `line` into a tty's settings: raw byte-exact mode, receiver on, modem
+// control ignored, then speed, character size, parity, stop bits and flow
+// control. Returns 0, or EINVAL for a setting the tty cannot take. Separate
+// from configure() so the result can be checked without a real UART (a
+// pseudo-terminal forces 8 bits and no parity whatever it is told).
+int applySerialLine(const SerialLine& line, termios& tio);
+
+// The serial devices present: <dev>/NAME for each <sys>/class/tty/NAME that
+// belongs to a device (built-in UARTs only when their type says a port is
+// really there), plus <dev>/rfcomm*; in natural order (ttyS2 before ttyS10).
+std::vector<std::string> listSerialPorts(const DeviceRoots& roots);
 
 } // namespace platform
