@@ -72,7 +72,7 @@ int main(int argc, char** argv)
     // A report exists from the start, so a script can read it before any byte arrives.
     recorder.record({}, printer.report());
 
-    simapp::Server server(printer, options.shaping, recorder, signalFd.get());
+    simapp::Server server(printer, options.shaping, recorder, signalFd.get(), options.dropAfterMs);
     if (options.transport == sim::Transport::Pty) {
         simapp::PtyPort pty;
         if (!pty.open(options.linkPath, error))

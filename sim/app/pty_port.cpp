@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -110,6 +111,20 @@ bool PtyPort::open(const std::string& linkPath, std::string& error)
         linkPath_ = linkPath;
     }
     return true;
+}
+
+std::size_t PtyPort::unreadBytes() const
+{
+    int count = 0;
+    if (!slave_.valid() || ::ioctl(slave_.get(), TIOCINQ, &count) != 0 || count < 0)
+        return 0;
+    return static_cast<std::size_t>(count);
+}
+
+void PtyPort::discardUnread()
+{
+    if (slave_.valid())
+        ::tcflush(slave_.get(), TCIFLUSH);
 }
 
 void PtyPort::removeLink()

@@ -21,6 +21,11 @@ public:
     int masterFd() const { return master_.get(); }
     const std::string& slavePath() const { return slavePath_; }
 
+    // Bytes written to the master that no host has read yet.
+    std::size_t unreadBytes() const;
+    // Throws away replies that were sent but not read by any host.
+    void discardUnread();
+
     // Removes the symlink if it still points at our slave.
     void removeLink();
 

@@ -39,8 +39,9 @@ std::uint64_t nowMs()
 }
 
 Server::Server(sim::MobilePrinter& printer, const sim::ReplyShaping& shaping, Recorder& recorder,
-               int signalFd)
-    : printer_(printer), shaping_(shaping), recorder_(recorder), signalFd_(signalFd)
+               int signalFd, std::uint64_t dropAfterMs)
+    : printer_(printer), shaping_(shaping), recorder_(recorder), signalFd_(signalFd),
+      dropAfterMs_(dropAfterMs)
 {
 }
 
@@ -119,6 +120,7 @@ Server::IoResult Server::writeDue(int fd, bool isSocket)
         const ssize_t n = isSocket ? ::send(fd, data, left, MSG_NOSIGNAL) : ::write(fd, data, left);
         if (n > 0) {
             piece.sent += static_cast<std::size_t>(n);
+            bytesWritten_ += static_cast<std::uint64_t>(n);
             lastProgressMs_ = now;
             if (piece.sent == piece.bytes.size()) {
                 queuedBytes_ -= piece.bytes.size();
@@ -129,11 +131,12 @@ Server::IoResult Server::writeDue(int fd, bool isSocket)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (now - std::max(piece.dueMs, lastProgressMs_) >= kStallDropMs)
-                dropQueue("the host does not read; dropped its pending replies");
-            else
+            if (now - std::max(piece.dueMs, lastProgressMs_) < dropAfterMs_) {
                 writeBlocked_ = true;
-            return IoResult::Ok;
+                return IoResult::Ok;
+            }
+            dropQueue(nullptr);  // the caller tells
+            return IoResult::Dropped;
         }
         return (n < 0 && (errno == EPIPE || errno == ECONNRESET)) ? IoResult::Closed
                                                                    : IoResult::Failed;
@@ -148,7 +151,7 @@ int Server::pollTimeoutMs() const
     const std::uint64_t now = nowMs();
     const Piece& front = queue_.front();
     const std::uint64_t wakeAt =
-        writeBlocked_ ? std::max(front.dueMs, lastProgressMs_) + kStallDropMs : front.dueMs;
+        writeBlocked_ ? std::max(front.dueMs, lastProgressMs_) + dropAfterMs_ : front.dueMs;
     return clampTimeout(wakeAt > now ? wakeAt - now : 0);
 }
 
@@ -159,6 +162,29 @@ void Server::dropQueue(const char* why)
     queue_.clear();
     queuedBytes_ = 0;
     writeBlocked_ = false;
+}
+
+void Server::checkUnread(PtyPort& pty)
+{
+    // A host that went away leaves its replies in the terminal, where the
+    // next host would take them for answers to its own queries. We hold the
+    // slave open ourselves, so we never see that host leave; instead we watch
+    // whether anybody reads what we wrote.
+    const std::uint64_t now = nowMs();
+    const std::size_t unread = pty.unreadBytes();
+    const std::uint64_t consumed = bytesWritten_ - std::min<std::uint64_t>(unread, bytesWritten_);
+    if (unread == 0 || consumed != hostConsumed_) {
+        hostConsumed_ = consumed;
+        consumedSinceMs_ = now;
+        return;
+    }
+    // Counted from the later of the host's last read and our last write.
+    if (now - std::max(consumedSinceMs_, lastProgressMs_) >= dropAfterMs_) {
+        pty.discardUnread();
+        say("the host does not read; dropped its unread replies");
+        hostConsumed_ = bytesWritten_ - std::min<std::uint64_t>(pty.unreadBytes(), bytesWritten_);
+        consumedSinceMs_ = now;
+    }
 }
 
 int Server::runPty(PtyPort& pty)
@@ -186,10 +212,17 @@ int Server::runPty(PtyPort& pty)
                 return 1;
             }
         }
-        if (writeDue(fd, false) != IoResult::Ok) {
+        const IoResult w = writeDue(fd, false);
+        if (w == IoResult::Dropped) {
+            // What sits unread in the terminal would greet the next host as
+            // the answer to its first query.
+            pty.discardUnread();
+            say("the host does not read; dropped its pending replies");
+        } else if (w != IoResult::Ok) {
             std::fprintf(stderr, "printer-sim: writing the pseudo-terminal: %s\n", std::strerror(errno));
             dropQueue(nullptr);
         }
+        checkUnread(pty);
     }
 }
 
@@ -240,8 +273,11 @@ int Server::runTcp(TcpPort& tcp)
                 continue;
             }
         }
-        if (const IoResult r = writeDue(client.get(), true); r != IoResult::Ok) {
-            if (r == IoResult::Failed)
+        const IoResult w = writeDue(client.get(), true);
+        if (w == IoResult::Dropped)
+            say("the host does not read; dropped its pending replies");
+        if (w == IoResult::Closed || w == IoResult::Failed) {
+            if (w == IoResult::Failed)
                 std::fprintf(stderr, "printer-sim: writing to the client: %s\n", std::strerror(errno));
             disconnect();
         }

@@ -18,14 +18,13 @@ namespace simapp {
 
 class Server {
 public:
-    // A reply nobody reads for this long is dropped.
-    static constexpr std::uint64_t kStallDropMs = 2000;
     // Replies queued beyond this many bytes are dropped.
     static constexpr std::size_t kMaxQueuedBytes = std::size_t{1} << 20;
     static constexpr std::size_t kReadSize = 4096;
 
+    // Replies nobody reads for `dropAfterMs` are dropped, written or not.
     Server(sim::MobilePrinter& printer, const sim::ReplyShaping& shaping, Recorder& recorder,
-           int signalFd);
+           int signalFd, std::uint64_t dropAfterMs);
 
     // Serve until a terminating signal. Returns the exit status.
     int runPty(PtyPort& pty);
@@ -37,7 +36,7 @@ private:
         std::string bytes;
         std::size_t sent = 0;
     };
-    enum class IoResult { Ok, Closed, Failed };
+    enum class IoResult { Ok, Closed, Failed, Dropped };
 
     // Handles pending signals; returns true when the loop should stop.
     bool handleSignals();
@@ -46,17 +45,23 @@ private:
     IoResult writeDue(int fd, bool isSocket);
     int pollTimeoutMs() const;
     void dropQueue(const char* why);
+    // Discards replies that sit in the terminal unread for too long.
+    void checkUnread(PtyPort& pty);
 
     sim::MobilePrinter& printer_;
     const sim::ReplyShaping& shaping_;
     Recorder& recorder_;
     int signalFd_;
+    std::uint64_t dropAfterMs_;
 
     std::deque<Piece> queue_;
     std::size_t queuedBytes_ = 0;
     std::uint64_t lastDueMs_ = 0;
     std::uint64_t lastProgressMs_ = 0;
     bool writeBlocked_ = false;
+    std::uint64_t bytesWritten_ = 0;
+    std::uint64_t hostConsumed_ = 0;    // bytesWritten_ less what is still unread
+    std::uint64_t consumedSinceMs_ = 0; // when hostConsumed_ last changed
 };
 
 std::uint64_t nowMs();

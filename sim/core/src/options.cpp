@@ -190,6 +190,13 @@ ParseResult parseOptions(std::span<const std::string_view> args)
             if (!n)
                 return result;
             o.shaping.replyDelayMs = static_cast<std::uint32_t>(*n);
+        } else if (name == "--drop-after") {
+            const auto n = number(kMaxDelayMs, false);
+            if (!n)
+                return result;
+            if (*n < 10)
+                return fail("--drop-after must be at least 10 ms");
+            o.dropAfterMs = static_cast<std::uint32_t>(*n);
         } else if (name == "--stray") {
             if (!takeValue())
                 return result;
@@ -278,6 +285,7 @@ std::string usageText(std::string_view program)
            "  --reply-delay MS    wait MS before each reply\n"
            "  --stray HEX         send these bytes (e.g. 4142) before each reply\n"
            "  --silent            never reply\n"
+           "  --drop-after MS     drop replies no host reads for MS (default 2000)\n"
            "  -h, --help          show this help\n"
            "\n"
            "Options take their value as the next argument or after '='.\n";

@@ -24,6 +24,8 @@ struct Options {
     std::string bindAddress = "127.0.0.1";
     std::string capturePath; // append every received byte here, if not empty
     std::string reportPath;  // keep the receive report here, if not empty
+    // Replies no host reads for this long are dropped.
+    std::uint32_t dropAfterMs = 2000;
 };
 
 struct ParseResult {

@@ -1,0 +1,350 @@
+// The built printer-sim as a host meets it: a real pseudo-terminal and a real
+// loopback socket. Every wait here is a poll with a bound that only a broken
+// simulator would reach.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+
+std::uint64_t nowMs()
+{
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = (fs::temp_directory_path() / "printer-sim-test-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr)
+            path_ = pattern;
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        if (!path_.empty())
+            fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// printer-sim started with its stdout on a pipe and its stderr in a file.
+class SimProcess {
+public:
+    bool start(const std::vector<std::string>& args, const fs::path& stderrPath)
+    {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return false;
+        stdout_ = fds[0];
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrPath.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::vector<std::string> all = {PRINTER_SIM_PATH};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : all)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const int rc = ::posix_spawn(&pid_, PRINTER_SIM_PATH, &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        if (rc != 0)
+            pid_ = -1;
+        return rc == 0;
+    }
+
+    ~SimProcess()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (stdout_ >= 0)
+            ::close(stdout_);
+    }
+
+    // The first line of stdout, without its newline.
+    std::optional<std::string> readLine()
+    {
+        std::string line;
+        const std::uint64_t deadline = nowMs() + kWaitMs;
+        while (nowMs() < deadline) {
+            pollfd p{stdout_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(deadline - nowMs())) <= 0)
+                continue;
+            char c;
+            if (::read(stdout_, &c, 1) != 1)
+                return std::nullopt;
+            if (c == '\n')
+                return line;
+            line.push_back(c);
+        }
+        return std::nullopt;
+    }
+
+    void signal(int sig) { ::kill(pid_, sig); }
+
+    // The wait status, or nothing if the process did not end in time.
+    std::optional<int> waitExit()
+    {
+        const std::uint64_t deadline = nowMs() + kWaitMs;
+        while (nowMs() < deadline) {
+            int status = 0;
+            const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+            if (r == pid_) {
+                pid_ = -1;
+                return status;
+            }
+            ::poll(nullptr, 0, 10);
+        }
+        return std::nullopt;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int stdout_ = -1;
+};
+
+// Reads until `want` bytes came or the bound passed.
+std::string readBytes(int fd, std::size_t want)
+{
+    std::string got;
+    const std::uint64_t deadline = nowMs() + kWaitMs;
+    while (got.size() < want && nowMs() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(deadline - nowMs())) <= 0)
+            continue;
+        char buf[256];
+        const ssize_t n = ::read(fd, buf, std::min(sizeof buf, want - got.size()));
+        if (n <= 0)
+            break;
+        got.append(buf, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
+bool writeAll(int fd, const std::string& bytes)
+{
+    return ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+}
+
+void expectCleanExit(SimProcess& sim)
+{
+    sim.signal(SIGTERM);
+    const auto status = sim.waitExit();
+    ASSERT_TRUE(status.has_value()) << "printer-sim did not stop on SIGTERM";
+    ASSERT_TRUE(WIFEXITED(*status)) << "status " << *status;
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+}
+
+TEST(PrinterSimProcess, AnswersOnAPseudoTerminalAndCleansUpItsLink)
+{
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const fs::path link = dir.path() / "dev" / "printer";
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--pty", "--link", link.string()}, dir.path() / "stderr"));
+    const auto slave = sim.readLine();
+    ASSERT_TRUE(slave.has_value()) << readFile(dir.path() / "stderr");
+    EXPECT_TRUE(slave->starts_with("/dev/pts/")) << *slave;
+    ASSERT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), fs::path(*slave));
+
+    // Open through the link, as a host configured with that name would.
+    const int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(fd, &tio), 0);
+    ::cfmakeraw(&tio);
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &tio), 0);
+    ASSERT_TRUE(writeAll(fd, "\x00"s));
+    ASSERT_TRUE(writeAll(fd, "\x1d\x49\x43"s));
+    EXPECT_EQ(readBytes(fd, 10), "_KMP-Z400\0"s);
+    ASSERT_TRUE(writeAll(fd, "\x1b\x4d\x49"s));
+    EXPECT_EQ(readBytes(fd, 4), "\x37\x80\x00\x00"s);
+    ::close(fd);
+
+    // A second client after the first hung up is served as well.
+    const int again = ::open(slave->c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(again, 0);
+    ASSERT_TRUE(writeAll(again, "\x1d\x49\x45"s));
+    EXPECT_EQ(readBytes(again, 7), "_PC437\0"s);
+    ::close(again);
+
+    expectCleanExit(sim);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link))) << "symlink left behind";
+}
+
+TEST(PrinterSimProcess, RepliesNobodyReadsDoNotReachTheNextHost)
+{
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const fs::path errors = dir.path() / "stderr";
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--pty", "--drop-after", "100"}, errors));
+    const auto slave = sim.readLine();
+    ASSERT_TRUE(slave.has_value()) << readFile(errors);
+
+    const int gone = ::open(slave->c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(gone, 0);
+    ASSERT_TRUE(writeAll(gone, "\x1d\x49\x43"s));  // and never read the reply
+    std::string stderrText;
+    for (const std::uint64_t deadline = nowMs() + kWaitMs; nowMs() < deadline; ::poll(nullptr, 0, 10)) {
+        stderrText = readFile(errors);
+        if (stderrText.find("does not read") != std::string::npos)
+            break;
+    }
+    ASSERT_NE(stderrText.find("does not read"), std::string::npos) << stderrText;
+    ::close(gone);
+
+    const int next = ::open(slave->c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(next, 0);
+    pollfd p{next, POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 0), 0) << "a stale reply waits for the next host";
+    ASSERT_TRUE(writeAll(next, "\x1d\x49\x41"s));
+    EXPECT_EQ(readBytes(next, 11), "_VER V1.04\0"s);
+    ::close(next);
+    expectCleanExit(sim);
+}
+
+TEST(PrinterSimProcess, ServesTcpClientsOneAfterAnotherAndRecordsWhatArrived)
+{
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const fs::path capture = dir.path() / "capture.bin";
+    const fs::path report = dir.path() / "report.txt";
+    const fs::path errors = dir.path() / "stderr";
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--tcp", "0", "--model", "kmp-z600", "--capture", capture.string(), "--report",
+                           report.string(), "--chunk", "2"},
+                          errors));
+    const auto portLine = sim.readLine();
+    ASSERT_TRUE(portLine.has_value()) << readFile(errors);
+    const int port = std::stoi(*portLine);
+    ASSERT_GT(port, 0);
+
+    auto connectClient = [&] {
+        const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(static_cast<std::uint16_t>(port));
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+            ::close(s);
+            return -1;
+        }
+        return s;
+    };
+
+    std::string sent;
+    {
+        const int s = connectClient();
+        ASSERT_GE(s, 0);
+        // Probe, raw data with bytes of every value, then the queries last:
+        // once the last reply is in, everything sent before was recorded.
+        std::string payload = "\x00"s;
+        for (int i = 0; i < 256; ++i)
+            payload.push_back(static_cast<char>(i));
+        payload += "\x1d\x49\x41"s + "\x1d\x49\x43"s;
+        ASSERT_TRUE(writeAll(s, payload));
+        sent += payload;
+        EXPECT_EQ(readBytes(s, 8 + 10), "_V01.00\0_KMP-Z600\0"s);
+        ::close(s);
+    }
+    {
+        const int s = connectClient();
+        ASSERT_GE(s, 0) << "second client refused";
+        const std::string payload = "more data\x1b\x4d\x49"s;
+        ASSERT_TRUE(writeAll(s, payload));
+        sent += payload;
+        EXPECT_EQ(readBytes(s, 4), "\x37\x80\x00\x00"s);
+        ::close(s);
+    }
+
+    EXPECT_EQ(readFile(capture), sent);
+    const std::string reportText = readFile(report);
+    EXPECT_TRUE(reportText.starts_with("bytes " + std::to_string(sent.size()) + "\ncrc32 "))
+        << reportText;
+    EXPECT_NE(reportText.find("\ncommands "), std::string::npos) << reportText;
+
+    sim.signal(SIGUSR1);
+    std::string stderrText;
+    for (const std::uint64_t deadline = nowMs() + kWaitMs; nowMs() < deadline; ::poll(nullptr, 0, 10)) {
+        stderrText = readFile(errors);
+        if (stderrText.find("commands") != std::string::npos)
+            break;
+    }
+    EXPECT_NE(stderrText.find(reportText), std::string::npos) << stderrText;
+
+    expectCleanExit(sim);
+}
+
+TEST(PrinterSimProcess, CommandLineErrorsAndHelp)
+{
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    {
+        SimProcess sim;
+        ASSERT_TRUE(sim.start({"--pty", "--model", "nonesuch"}, dir.path() / "bad"));
+        const auto status = sim.waitExit();
+        ASSERT_TRUE(status.has_value());
+        ASSERT_TRUE(WIFEXITED(*status));
+        EXPECT_EQ(WEXITSTATUS(*status), 2);
+        EXPECT_NE(readFile(dir.path() / "bad").find("Usage:"), std::string::npos);
+    }
+    {
+        SimProcess sim;
+        ASSERT_TRUE(sim.start({"--help"}, dir.path() / "help"));
+        const auto first = sim.readLine();
+        ASSERT_TRUE(first.has_value());
+        EXPECT_TRUE(first->starts_with("Usage:")) << *first;
+        const auto status = sim.waitExit();
+        ASSERT_TRUE(status.has_value());
+        ASSERT_TRUE(WIFEXITED(*status));
+        EXPECT_EQ(WEXITSTATUS(*status), 0);
+    }
+}
+
+} // namespace
