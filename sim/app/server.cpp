@@ -172,6 +172,7 @@ void Server::checkUnread(PtyPort& pty)
     // whether anybody reads what we wrote.
     const std::uint64_t now = nowMs();
     const std::size_t unread = pty.unreadBytes();
+    unreadPending_ = unread > 0;
     const std::uint64_t consumed = bytesWritten_ - std::min<std::uint64_t>(unread, bytesWritten_);
     if (unread == 0 || consumed != hostConsumed_) {
         hostConsumed_ = consumed;
@@ -195,7 +196,10 @@ int Server::runPty(PtyPort& pty)
             {signalFd_, POLLIN, 0},
             {fd, static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0},
         };
-        const int rc = ::poll(fds, 2, pollTimeoutMs());
+        int timeout = pollTimeoutMs();
+        if (unreadPending_)  // look again when unread replies would be due for dropping
+            timeout = std::min(timeout, clampTimeout(dropAfterMs_));
+        const int rc = ::poll(fds, 2, timeout);
         if (rc < 0) {
             if (errno == EINTR)
                 continue;

@@ -62,6 +62,7 @@ private:
     std::uint64_t bytesWritten_ = 0;
     std::uint64_t hostConsumed_ = 0;    // bytesWritten_ less what is still unread
     std::uint64_t consumedSinceMs_ = 0; // when hostConsumed_ last changed
+    bool unreadPending_ = false;        // replies sat unread at the last look
 };
 
 std::uint64_t nowMs();
