@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 #include <system_error>
 
 #include <fcntl.h>

@@ -7,7 +7,9 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -171,6 +173,38 @@ TEST(TcpClient, ClosedPortIsRefused)
     EXPECT_EQ(client->lastError().operation, "connect");
     EXPECT_EQ(client->lastError().target, "127.0.0.1:" + std::to_string(port));
     ::close(fd);
+}
+
+TEST(TcpClient, ConnectGivesUpAfterItsTimeout)
+{
+    // A listener whose accept queue is full drops further connection
+    // requests, so the last connect never completes.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    const std::uint16_t port = localPort(listener);
+
+    std::vector<std::unique_ptr<platform::TcpIo>> queued;
+    std::unique_ptr<platform::TcpIo> client;
+    for (int i = 0; i < 4; ++i) {
+        client = platform::makeTcpClient();
+        const auto start = SteadyTime::now();
+        if (!client->connect("127.0.0.1", port, 200)) {
+            const long long elapsed = msSince(start);
+            EXPECT_EQ(client->lastError().code, ETIMEDOUT);
+            EXPECT_GE(elapsed, 190);
+            EXPECT_LT(elapsed, 1500);
+            EXPECT_FALSE(client->isOpen());
+            break;
+        }
+        queued.push_back(std::move(client));
+    }
+    EXPECT_LT(queued.size(), 4u) << "the full accept queue took every connection";
+    ::close(listener);
 }
 
 TEST(TcpClient, AddressesOtherThanDottedIpv4AreRejected)
