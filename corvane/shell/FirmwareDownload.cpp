@@ -84,7 +84,7 @@ FirmwareResult DownloadFirmware(CDev& port, const std::string& filePath, const F
     auto finish = [&](FirmwareOutcome outcome) {
         result.outcome = outcome;
         if (hooks.message)
-            hooks.message(outcome);
+            hooks.message(result);
     };
     auto sending = [&](bool on) {
         if (hooks.sending)

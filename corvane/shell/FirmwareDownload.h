@@ -83,10 +83,11 @@ struct FirmwareHooks {
     std::function<void()> betweenPieces;
     // true once the port is open and sending starts, false when it ends.
     std::function<void(bool sending)> sending;
-    // Called at the moment the outcome's message is due, before the port is
-    // closed on success (the window shows its message box from here). Not
-    // called for nothing; every outcome has a message.
-    std::function<void(FirmwareOutcome outcome)> message;
+    // Called once, at the moment the outcome's message is due (on success
+    // before the port is closed and the final status is shown), with the
+    // result so far: outcome, byte counts and reasons are already set. The
+    // window shows its message box from here.
+    std::function<void(const FirmwareResult& soFar)> message;
 };
 
 // The message text of an outcome (firmware_text::kSuccess, ...).

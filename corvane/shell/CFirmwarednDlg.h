@@ -1,0 +1,62 @@
+// "Firmware Download Manager": chooses a firmware file and sends it to the
+// printer over its own port object, with a progress bar.
+//
+// The transfer runs on the GUI thread inside the button handler; between
+// pieces the window processes everything but user input, so the progress
+// bar and the status keep painting while clicks and keys wait until the
+// transfer has ended. "Exit" (and closing the window) is refused while
+// sending.
+#pragma once
+
+#include "CDev.h"
+#include "FirmwareDownload.h"
+#include "Prompter.h"
+#include "platform/clock.h"
+#include "platform/devices.h"
+
+#include <QDialog>
+#include <QString>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace corvane {
+
+class CFirmwarednDlg : public QDialog {
+    Q_OBJECT
+public:
+    CFirmwarednDlg(const PortSettings& settings, Prompter& prompter,
+                   platform::Clock& clock = platform::systemClock(),
+                   platform::Devices& devices = platform::systemDevices(),
+                   QWidget* parent = nullptr);
+    ~CFirmwarednDlg() override;
+
+    // Button 1026: choose a file and send it.
+    void OnStartDownload();
+
+    const QString& FilePath() const { return filePath_; }
+    const CDev& Port() const { return port_; }
+    bool IsSending() const { return sending_; }
+
+public slots:
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void setStatus(const QString& text);
+    void showOutcome(const FirmwareResult& result);
+
+    CDev port_;
+    QString filePath_;
+    Prompter& prompter_;
+    QProgressBar* progress_ = nullptr;
+    QLabel* status_ = nullptr;
+    QPushButton* start_ = nullptr;
+    QPushButton* exit_ = nullptr;
+    bool sending_ = false;
+};
+
+} // namespace corvane

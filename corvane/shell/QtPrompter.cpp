@@ -1,0 +1,50 @@
+#include "Prompter.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace corvane {
+namespace {
+
+void showBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
+             const QString& details)
+{
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+    if (!details.isEmpty())
+        box.setDetailedText(details);
+    box.exec();
+}
+
+} // namespace
+
+void QtPrompter::information(QWidget* parent, const QString& caption, const QString& text,
+                             const QString& details)
+{
+    showBox(parent, QMessageBox::Information, caption, text, details);
+}
+
+void QtPrompter::warning(QWidget* parent, const QString& caption, const QString& text,
+                         const QString& details)
+{
+    showBox(parent, QMessageBox::Warning, caption, text, details);
+}
+
+bool QtPrompter::question(QWidget* parent, const QString& caption, const QString& text)
+{
+    return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+QString QtPrompter::getOpenFileName(QWidget* parent, const QString& caption, const QString& initialPath,
+                                    const QString& filter)
+{
+    return QFileDialog::getOpenFileName(parent, caption, initialPath, filter);
+}
+
+QString QtPrompter::getSaveFileName(QWidget* parent, const QString& caption, const QString& initialPath,
+                                    const QString& filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, initialPath, filter);
+}
+
+} // namespace corvane

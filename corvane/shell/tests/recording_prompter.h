@@ -1,0 +1,61 @@
+// A Prompter for GUI tests: records every message and file dialog and
+// answers from queues instead of showing anything.
+#pragma once
+
+#include "Prompter.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace corvane::testing {
+
+struct RecordedMessage {
+    QString kind;      // "information", "warning", "question"
+    QString caption;
+    QString text;
+    QString details;
+};
+
+struct RecordedFileDialog {
+    QString kind;      // "open", "save"
+    QString caption;
+    QString initialPath;
+    QString filter;
+};
+
+class RecordingPrompter final : public Prompter {
+public:
+    void information(QWidget*, const QString& caption, const QString& text, const QString& details) override
+    {
+        messages.append({QStringLiteral("information"), caption, text, details});
+    }
+    void warning(QWidget*, const QString& caption, const QString& text, const QString& details) override
+    {
+        messages.append({QStringLiteral("warning"), caption, text, details});
+    }
+    bool question(QWidget*, const QString& caption, const QString& text) override
+    {
+        messages.append({QStringLiteral("question"), caption, text, QString()});
+        return questionAnswers.isEmpty() ? false : questionAnswers.takeFirst();
+    }
+    QString getOpenFileName(QWidget*, const QString& caption, const QString& initialPath,
+                            const QString& filter) override
+    {
+        fileDialogs.append({QStringLiteral("open"), caption, initialPath, filter});
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+    }
+    QString getSaveFileName(QWidget*, const QString& caption, const QString& initialPath,
+                            const QString& filter) override
+    {
+        fileDialogs.append({QStringLiteral("save"), caption, initialPath, filter});
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+    }
+
+    QList<RecordedMessage> messages;
+    QList<RecordedFileDialog> fileDialogs;
+    QList<bool> questionAnswers;
+    QStringList fileAnswers;   // an empty entry answers "Cancel"
+};
+
+} // namespace corvane::testing
