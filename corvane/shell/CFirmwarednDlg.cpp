@@ -77,7 +77,7 @@ void CFirmwarednDlg::setStatus(const QString& text)
 
 void CFirmwarednDlg::OnStartDownload()
 {
-    if (sending_)
+    if (busy_)
         return;
     // No caption of our own: the file dialog's usual "Open" title.
     const QString chosen = prompter_.getOpenFileName(this, QString(), filePath_,
@@ -86,8 +86,14 @@ void CFirmwarednDlg::OnStartDownload()
         return;
     filePath_ = chosen;
 
+    // From here to the end of the transfer the window must stay: events are
+    // processed while the port opens and between pieces.
+    busy_ = true;
     FirmwareHooks hooks;
-    hooks.status = [this](const std::string& text) { setStatus(QString::fromStdString(text)); };
+    hooks.status = [this](const std::string& text) {
+        setStatus(QString::fromStdString(text));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
     hooks.progress = [this](int percent) { progress_->setValue(percent); };
     hooks.betweenPieces = [] {
         // Keep painting, but let no click or key reach any window before
@@ -100,6 +106,7 @@ void CFirmwarednDlg::OnStartDownload()
     };
     hooks.message = [this](const FirmwareResult& soFar) { showOutcome(soFar); };
     DownloadFirmware(port_, QFile::encodeName(filePath_).toStdString(), hooks);
+    busy_ = false;
 }
 
 void CFirmwarednDlg::showOutcome(const FirmwareResult& result)
@@ -134,14 +141,14 @@ void CFirmwarednDlg::showOutcome(const FirmwareResult& result)
 
 void CFirmwarednDlg::reject()
 {
-    if (sending_)
+    if (busy_)
         return;
     QDialog::reject();
 }
 
 void CFirmwarednDlg::closeEvent(QCloseEvent* event)
 {
-    if (sending_) {
+    if (busy_) {
         event->ignore();
         return;
     }

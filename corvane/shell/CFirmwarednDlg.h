@@ -4,8 +4,8 @@
 // The transfer runs on the GUI thread inside the button handler; between
 // pieces the window processes everything but user input, so the progress
 // bar and the status keep painting while clicks and keys wait until the
-// transfer has ended. "Exit" (and closing the window) is refused while
-// sending.
+// transfer has ended. "Exit" is disabled while sending, and the window
+// cannot be closed while a download command runs.
 #pragma once
 
 #include "CDev.h"
@@ -56,7 +56,8 @@ private:
     QLabel* status_ = nullptr;
     QPushButton* start_ = nullptr;
     QPushButton* exit_ = nullptr;
-    bool sending_ = false;
+    bool sending_ = false;   // port open and pieces going out: Exit disabled
+    bool busy_ = false;      // inside a download command: the window stays
 };
 
 } // namespace corvane

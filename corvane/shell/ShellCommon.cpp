@@ -20,6 +20,10 @@ QWidget* FindControl(QWidget* root, int id)
         return root;
     const auto children = root->findChildren<QWidget*>();
     for (QWidget* child : children) {
+        // Controls of another window opened on top (a child dialog) are not
+        // this window's.
+        if (child->window() != root->window())
+            continue;
         const QVariant value = child->property(kControlIdProperty);
         if (value.isValid() && value.toInt() == id)
             return child;

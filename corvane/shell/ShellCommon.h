@@ -67,7 +67,8 @@ inline constexpr int kStartDownload = 1026;
 inline constexpr const char* kControlIdProperty = "controlId";
 
 void SetControlId(QWidget* widget, int id);
-// The first child of `root` (or root itself) carrying `id`, or nullptr.
+// The control of root's window (or root itself) carrying `id`, or nullptr;
+// controls of dialogs opened on top of it are not searched.
 QWidget* FindControl(QWidget* root, int id);
 
 // Texts with Windows line breaks shown with this platform's.

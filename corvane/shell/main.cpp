@@ -2,6 +2,9 @@
 
 int main(int argc, char** argv)
 {
+    corvane::LaunchOptions options;
+    if (const auto exitCode = corvane::ParseLaunchOptions(argc, argv, options))
+        return *exitCode;
     corvane::CZ400TCUtilityApp app(argc, argv);
-    return app.Run();
+    return app.Run(options);
 }
