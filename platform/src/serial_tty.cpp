@@ -14,11 +14,14 @@
 #include <fstream>
 #include <string_view>
 #include <system_error>
+#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -26,6 +29,10 @@ namespace platform {
 namespace {
 
 using SteadyTime = std::chrono::steady_clock;
+
+// Device majors of Unix98 pseudo-terminal slaves.
+constexpr unsigned kPtySlaveMajorFirst = 136;
+constexpr unsigned kPtySlaveMajorLast = 143;
 
 // A read with no total bound and a nonzero interval waits for its first byte
 // at most this long, so no call can hang on a silent line.
@@ -106,8 +113,30 @@ public:
             return false;
         }
         fd_ = fd;
+        struct stat st {};
+        pseudoTerminal_ = ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= kPtySlaveMajorFirst
+                          && major(st.st_rdev) <= kPtySlaveMajorLast;
         error_ = {};
         return true;
+    }
+
+    // A write counts as done when its bytes have left the port, not when the
+    // driver has queued them: a purge or close right after would otherwise
+    // throw away the tail of a transfer. Waits for the driver's output queue
+    // to empty until the write deadline; returns what is still queued then.
+    int untransmitted(SteadyTime::time_point deadline)
+    {
+        for (;;) {
+            int queued = 0;
+            if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0)
+                return 0;
+            if (SteadyTime::now() >= deadline) {
+                errno = ETIMEDOUT;
+                error_ = lastOsError("write", path_);
+                return queued;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
     }
 
     bool configure(const SerialLine& line) override
@@ -143,7 +172,10 @@ public:
     {
         if (!requireOpen("purge"))
             return false;
-        if (::tcflush(fd_, TCIOFLUSH) != 0)
+        // A pseudo-terminal has no transmit buffer: what we wrote is already
+        // in the peer's input, and flushing our output side would discard it
+        // there. Only stale input goes.
+        if (::tcflush(fd_, pseudoTerminal_ ? TCIFLUSH : TCIOFLUSH) != 0)
             return fail("purge");
         return true;
     }
@@ -177,7 +209,7 @@ public:
             if (!waitFor(POLLOUT, deadline, "write", true))
                 return written;
         }
-        return written;
+        return written - untransmitted(deadline);
     }
 
     int read(std::uint8_t* buffer, int capacity) override
@@ -321,6 +353,7 @@ private:
     }
 
     int fd_ = -1;
+    bool pseudoTerminal_ = false;
     std::string path_;
     SerialTimeouts timeouts_{};
     OsError error_{};

@@ -305,6 +305,20 @@ TEST_F(PtyTest, PurgeDiscardsPendingInput)
     EXPECT_EQ(port->read(buffer, 8), 0);
 }
 
+TEST_F(PtyTest, PurgeKeepsWhatWasAlreadyWrittenToThePeer)
+{
+    // A transfer followed at once by purge and close (what closing the port
+    // does) must still reach the printer whole.
+    auto port = openPort();
+    ASSERT_TRUE(port->configure(SerialLine{}));
+    port->setTimeouts({0, 0, 0, 0, 2000});
+    const std::vector<std::uint8_t> data(8000, 0xA5);
+    ASSERT_EQ(port->write(data.data(), static_cast<int>(data.size())), 8000);
+    ASSERT_TRUE(port->purge());
+    port->close();
+    EXPECT_EQ(masterRead(8000), data);
+}
+
 TEST_F(PtyTest, WriteGivesUpAtTheWriteTimeoutWhenThePeerStopsReading)
 {
     auto port = openPort();
