@@ -42,6 +42,10 @@ std::string osErrorHint(const OsError& error, DeviceKind kind)
         if (kind == DeviceKind::Tcp)
             return {};
         return "No such device: check the cable and the port name.";
+    case EIO:
+        if (kind == DeviceKind::Serial || kind == DeviceKind::Usb || kind == DeviceKind::Parallel)
+            return "The printer is not ready: check that it is switched on and the cable is connected.";
+        return {};
     case ECONNREFUSED:
         return "The printer refused the connection: check the TCP port number.";
     case ETIMEDOUT:

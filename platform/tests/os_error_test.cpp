@@ -40,6 +40,12 @@ TEST(OsErrorHint, BusyAndMissingDevicesGetAHintExceptOnTcp)
     EXPECT_NE(platform::osErrorHint(OsError{ECONNREFUSED, "connect", "10.0.0.5:9100"}, DeviceKind::Tcp), "");
 }
 
+TEST(OsErrorHint, APrinterThatDoesNotAnswerOnTheLineIsToldToBeCheckedForPower)
+{
+    EXPECT_NE(osErrorHint(OsError{EIO, "open", "/dev/ttyS0"}, DeviceKind::Serial).find("switched on"), std::string::npos);
+    EXPECT_EQ(osErrorHint(OsError{EIO, "send", "10.0.0.5:9100"}, DeviceKind::Tcp), "");
+}
+
 TEST(OsErrorDescribe, NamesOperationTargetAndReason)
 {
     const OsError error{EACCES, "open", "/dev/ttyUSB0"};
