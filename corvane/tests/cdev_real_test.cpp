@@ -1,6 +1,7 @@
 // CDev over the machine's real devices: a pseudo-terminal standing in for a
 // serial printer, and a loopback TCP listener.
 #include "CDev.h"
+#include "pty_peer.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +9,7 @@
 #include <dirent.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 using namespace corvane;
@@ -46,37 +45,26 @@ std::vector<std::uint8_t> drain(int fd, int ms)
 
 TEST(CDevOverPty, ProbeByteThenDataReachThePrinterAndRepliesComeBack)
 {
-    int master = -1;
-    int slave = -1;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    termios tio{};
-    ::tcgetattr(master, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(master, TCSANOW, &tio);
-    char name[128] = {};
-    ASSERT_EQ(::ttyname_r(slave, name, sizeof name), 0);
+    platform::testing::PtyPeer peer;
 
     CDev dev;
-    dev.settings.portName = name;
+    dev.settings.portName = peer.slavePath();
     dev.settings.flowControl = 1;
     ASSERT_EQ(dev.Open(), 1) << dev.LastOsError().describe();
-    EXPECT_EQ(drain(master, 1000), std::vector<std::uint8_t>{0x00});
+    EXPECT_EQ(peer.read(1), std::vector<std::uint8_t>{0x00});
 
     CDev second;
-    second.settings.portName = name;
+    second.settings.portName = peer.slavePath();
     EXPECT_EQ(second.Open(), 0) << "the port is exclusive";
 
     const std::uint8_t query[] = {0x1D, 0x49, 0x43};
     EXPECT_EQ(dev.Write(query, 3), 3);
-    EXPECT_EQ(drain(master, 1000), std::vector<std::uint8_t>(query, query + 3));
-    const std::uint8_t reply[] = {'_', 'K', 0};
-    ASSERT_EQ(::write(master, reply, 3), 3);
+    EXPECT_EQ(peer.read(3), std::vector<std::uint8_t>(query, query + 3));
+    peer.write({'_', 'K', 0});
     std::uint8_t buffer[20] = {};
     EXPECT_EQ(dev.Read(buffer, 20, 1), 3);
     EXPECT_EQ(buffer[1], 'K');
     dev.Close();
-    ::close(master);
-    ::close(slave);
 }
 
 TEST(CDevOverTcp, ConnectsToTheLow16BitsAndEachCloseReleasesTheSocket)

@@ -1,6 +1,7 @@
 // The tty serial port over a real pseudo-terminal: the test holds the master
 // (the "printer" end) and a slave descriptor to read the line settings back.
 #include "platform/serial_port.h"
+#include "pty_peer.h"
 
 #include <gtest/gtest.h>
 
@@ -34,55 +35,15 @@ long long msSince(SteadyTime::time_point start)
 
 class PtyTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(::openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
-        termios tio{};
-        ASSERT_EQ(::tcgetattr(master_, &tio), 0);
-        ::cfmakeraw(&tio);
-        ASSERT_EQ(::tcsetattr(master_, TCSANOW, &tio), 0);
-        char name[256] = {};
-        ASSERT_EQ(::ttyname_r(slave_, name, sizeof name), 0);
-        slavePath_ = name;
-    }
-
-    void TearDown() override
-    {
-        if (master_ >= 0)
-            ::close(master_);
-        if (slave_ >= 0)
-            ::close(slave_);
-    }
-
     termios slaveSettings() const
     {
         termios tio{};
-        EXPECT_EQ(::tcgetattr(slave_, &tio), 0);
+        EXPECT_EQ(::tcgetattr(peer_.slave(), &tio), 0);
         return tio;
     }
 
-    void masterWrite(const std::vector<std::uint8_t>& bytes) const
-    {
-        ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    }
-
-    // What the master end receives, until `count` bytes or 2 s.
-    std::vector<std::uint8_t> masterRead(std::size_t count) const
-    {
-        std::vector<std::uint8_t> bytes;
-        const auto start = SteadyTime::now();
-        while (bytes.size() < count && msSince(start) < 2000) {
-            pollfd p{master_, POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0)
-                continue;
-            std::uint8_t chunk[512];
-            const ssize_t n = ::read(master_, chunk, std::min(sizeof chunk, count - bytes.size()));
-            if (n <= 0)
-                break;
-            bytes.insert(bytes.end(), chunk, chunk + n);
-        }
-        return bytes;
-    }
+    void masterWrite(const std::vector<std::uint8_t>& bytes) const { peer_.write(bytes); }
+    std::vector<std::uint8_t> masterRead(std::size_t count) const { return peer_.read(count); }
 
     std::unique_ptr<platform::SerialIo> openPort() const
     {
@@ -91,9 +52,10 @@ protected:
         return port;
     }
 
-    int master_ = -1;
-    int slave_ = -1;
-    std::string slavePath_;
+    platform::testing::PtyPeer peer_;
+    const int master_ = peer_.master();
+    const int slave_ = peer_.slave();
+    const std::string slavePath_ = peer_.slavePath();
 };
 
 TEST(SerialPortNames, ComNamesMapToTtyS)
@@ -337,8 +299,7 @@ TEST_F(PtyTest, HangUpEndsReadWithTheReason)
     auto port = openPort();
     ASSERT_TRUE(port->configure(SerialLine{}));
     port->setTimeouts({0, 0, 5000, 0, 0});
-    ::close(master_);
-    master_ = -1;
+    peer_.hangUp();
     std::uint8_t buffer[8];
     const auto start = SteadyTime::now();
     EXPECT_EQ(port->read(buffer, 8), 0);

@@ -1,6 +1,7 @@
 // USB printer discovery over a fake sysfs/dev tree, and printer I/O over a
 // fake lp node that points at a pseudo-terminal.
 #include "platform/usb_printers.h"
+#include "pty_peer.h"
 
 #include <gtest/gtest.h>
 
@@ -143,42 +144,14 @@ protected:
     void SetUp() override
     {
         FakeTreeTest::SetUp();
-        int slave = -1;
-        ASSERT_EQ(::openpty(&master_, &slave, nullptr, nullptr, nullptr), 0);
-        char name[256] = {};
-        ASSERT_EQ(::ttyname_r(slave, name, sizeof name), 0);
-        ::close(slave);
-        termios tio{};
-        ASSERT_EQ(::tcgetattr(master_, &tio), 0);
-        ::cfmakeraw(&tio);
-        ASSERT_EQ(::tcsetattr(master_, TCSANOW, &tio), 0);
         node_ = (root_ / "dev" / "usb" / "lp0").string();
-        fs::create_symlink(name, node_);
-    }
-    void TearDown() override
-    {
-        ::close(master_);
-        FakeTreeTest::TearDown();
+        fs::create_symlink(peer_.slavePath(), node_);
     }
 
-    std::vector<std::uint8_t> masterRead(std::size_t count) const
-    {
-        std::vector<std::uint8_t> bytes;
-        const auto start = SteadyTime::now();
-        while (bytes.size() < count && msSince(start) < 2000) {
-            pollfd p{master_, POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0)
-                continue;
-            std::uint8_t chunk[512];
-            const ssize_t n = ::read(master_, chunk, std::min(sizeof chunk, count - bytes.size()));
-            if (n <= 0)
-                break;
-            bytes.insert(bytes.end(), chunk, chunk + n);
-        }
-        return bytes;
-    }
+    std::vector<std::uint8_t> masterRead(std::size_t count) const { return peer_.read(count); }
 
-    int master_ = -1;
+    platform::testing::PtyPeer peer_{false};
+    const int master_ = peer_.master();
     std::string node_;
 };
 
