@@ -3,6 +3,8 @@
 // non-blocking descriptor.
 #include "platform/serial_port.h"
 
+#include "exclusive_device.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -91,25 +93,15 @@ public:
     {
         close();
         path_ = serialDevicePath(portName);
-        const int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            error_ = lastOsError("open", path_);
-            return false;
-        }
         // The advisory lock first: it also refuses a second opener running as
         // root, which TIOCEXCL lets through. Taking it before TIOCEXCL means a
         // refused opener never touches the holder's exclusive flag.
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            if (errno == EWOULDBLOCK)
-                errno = EBUSY;
-            error_ = lastOsError("open", path_);
-            ::close(fd);
+        const int fd = detail::openExclusive(path_, error_);
+        if (fd < 0)
             return false;
-        }
         if (::ioctl(fd, TIOCEXCL) != 0) {
             error_ = lastOsError("open", path_);
-            ::flock(fd, LOCK_UN);
-            ::close(fd);
+            detail::closeExclusive(fd);
             return false;
         }
         fd_ = fd;
@@ -292,8 +284,7 @@ public:
         // Clear the exclusive flag: it belongs to the tty, not to this
         // descriptor, and would otherwise outlive us while others hold it open.
         ::ioctl(fd_, TIOCNXCL);
-        ::flock(fd_, LOCK_UN);
-        ::close(fd_);
+        detail::closeExclusive(fd_);
         fd_ = -1;
     }
 

@@ -2,6 +2,8 @@
 // kernel's lp character device.
 #include "platform/usb_printers.h"
 
+#include "exclusive_device.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -122,18 +124,9 @@ public:
     {
         close();
         path_ = path;
-        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            error_ = lastOsError("open", path_);
+        const int fd = detail::openExclusive(path_, error_);
+        if (fd < 0)
             return false;
-        }
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            if (errno == EWOULDBLOCK)
-                errno = EBUSY;
-            error_ = lastOsError("open", path_);
-            ::close(fd);
-            return false;
-        }
         // A tty standing in for the printer must pass bytes unchanged.
         if (::isatty(fd) == 1) {
             termios tio{};
@@ -144,8 +137,7 @@ public:
             }
             if (!raw) {
                 error_ = lastOsError("open", path_);
-                ::flock(fd, LOCK_UN);
-                ::close(fd);
+                detail::closeExclusive(fd);
                 return false;
             }
         }
@@ -223,8 +215,7 @@ public:
     {
         if (fd_ < 0)
             return;
-        ::flock(fd_, LOCK_UN);
-        ::close(fd_);
+        detail::closeExclusive(fd_);
         fd_ = -1;
     }
 
