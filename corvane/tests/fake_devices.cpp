@@ -59,21 +59,27 @@ int recordWrite(FakePrinter& p, const std::uint8_t* data, int length)
     return n;
 }
 
+// A serial or USB open: fails while failOpens lasts, else records the name.
+bool openDevice(FakePrinter& p, const std::string& name, platform::OsError& error)
+{
+    ++p.openAttempts;
+    if (p.failOpens > 0) {
+        --p.failOpens;
+        error = errorOf(p.openErrno, "open");
+        return false;
+    }
+    p.openedName = name;
+    p.isOpen = true;
+    ++p.opens;
+    return true;
+}
+
 class FakeSerial final : public platform::SerialIo {
 public:
     explicit FakeSerial(FakePrinter& p) : p_(p) {}
     bool open(const std::string& name) override
     {
-        ++p_.openAttempts;
-        if (p_.failOpens > 0) {
-            --p_.failOpens;
-            error_ = errorOf(p_.openErrno, "open");
-            return false;
-        }
-        p_.openedName = name;
-        p_.isOpen = open_ = true;
-        ++p_.opens;
-        return true;
+        return open_ = openDevice(p_, name, error_);
     }
     bool configure(const platform::SerialLine& line) override
     {
@@ -189,16 +195,7 @@ public:
     explicit FakeUsb(FakePrinter& p) : p_(p) {}
     bool open(const std::string& path) override
     {
-        ++p_.openAttempts;
-        if (p_.failOpens > 0) {
-            --p_.failOpens;
-            error_ = errorOf(p_.openErrno, "open");
-            return false;
-        }
-        p_.openedName = path;
-        p_.isOpen = open_ = true;
-        ++p_.opens;
-        return true;
+        return open_ = openDevice(p_, path, error_);
     }
     int write(const std::uint8_t* data, int length) override
     {
