@@ -1,8 +1,8 @@
-#include "cli_jobs.h"
+#include "corvane/cli/cli_jobs.h"
 
-#include "CCommonUtil.h"
-#include "FirmwareDownload.h"
-#include "StoredConnection.h"
+#include "corvane/link/CCommonUtil.h"
+#include "corvane/firmware/FirmwareDownload.h"
+#include "corvane/shell/StoredConnection.h"
 #include "platform/registry_store.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli_options.h"
+#include "corvane/cli/cli_options.h"
 
 #include <ostream>
 

@@ -1,4 +1,4 @@
-#include "cli_options.h"
+#include "corvane/cli/cli_options.h"
 
 #include <charconv>
 #include <map>

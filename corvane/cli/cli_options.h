@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CDev.h"
+#include "corvane/link/CDev.h"
 
 #include <string>
 #include <vector>

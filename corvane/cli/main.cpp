@@ -1,9 +1,9 @@
 // corvane-cli: the Corvane jobs from the command line, for scripting and
 // production lines. Exit status: 0 success, 1 the job failed (stderr ends
 // with "error <code>: <message>"), 2 usage error.
-#include "CCommonUtil.h"
-#include "cli_options.h"
-#include "cli_jobs.h"
+#include "corvane/link/CCommonUtil.h"
+#include "corvane/cli/cli_options.h"
+#include "corvane/cli/cli_jobs.h"
 
 #include <cstdio>
 #include <iostream>

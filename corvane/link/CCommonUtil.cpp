@@ -1,4 +1,4 @@
-#include "CCommonUtil.h"
+#include "corvane/link/CCommonUtil.h"
 
 #include <algorithm>
 #include <array>

@@ -12,7 +12,7 @@
 // except "port not open" closes the port.
 #pragma once
 
-#include "CDev.h"
+#include "corvane/link/CDev.h"
 
 #include <cstdint>
 #include <string>

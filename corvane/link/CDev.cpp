@@ -1,4 +1,4 @@
-#include "CDev.h"
+#include "corvane/link/CDev.h"
 
 #include <cerrno>
 

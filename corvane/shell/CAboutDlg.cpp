@@ -1,6 +1,6 @@
-#include "CAboutDlg.h"
+#include "corvane/shell/CAboutDlg.h"
 
-#include "ShellCommon.h"
+#include "corvane/shell/ShellCommon.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>

@@ -1,8 +1,9 @@
-#include "CZ400TCUtilityApp.h"
+#include "corvane/shell/CZ400TCUtilityApp.h"
 
-#include "CZ400TCUtilityDlg.h"
-#include "Prompter.h"
-#include "ShellCommon.h"
+#include "corvane/shell/CZ400TCUtilityDlg.h"
+#include "corvane/version.h"
+#include "platform/qt/Prompter.h"
+#include "corvane/shell/ShellCommon.h"
 #include "platform/clock.h"
 #include "platform/devices.h"
 #include "platform/registry_store.h"
@@ -15,7 +16,7 @@
 namespace corvane {
 namespace {
 
-constexpr const char* kVersion = "3.0.2";
+constexpr const char* kVersion = CORVANE_VERSION_STRING;
 
 } // namespace
 

@@ -1,7 +1,7 @@
-#include "CZ400TCUtilityDlg.h"
+#include "corvane/shell/CZ400TCUtilityDlg.h"
 
-#include "CAboutDlg.h"
-#include "CFirmwarednDlg.h"
+#include "corvane/shell/CAboutDlg.h"
+#include "corvane/firmware/CFirmwarednDlg.h"
 #include "platform/serial_port.h"
 #include "platform/usb_printers.h"
 

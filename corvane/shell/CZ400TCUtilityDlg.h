@@ -6,9 +6,9 @@
 // "Exit"; closing the window any other way keeps what was stored before.
 #pragma once
 
-#include "CCommonUtil.h"
-#include "ShellCommon.h"
-#include "StoredConnection.h"
+#include "corvane/link/CCommonUtil.h"
+#include "corvane/shell/ShellCommon.h"
+#include "corvane/shell/StoredConnection.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "CorvaneRegistry.h"
+#include "corvane/shell/CorvaneRegistry.h"
 
 namespace corvane {
 

@@ -1,4 +1,4 @@
-#include "ShellCommon.h"
+#include "corvane/shell/ShellCommon.h"
 
 #include <QPainter>
 #include <QPixmap>

@@ -3,7 +3,8 @@
 // prompter), the program's texts, control ids and the program icon.
 #pragma once
 
-#include "Prompter.h"
+#include "corvane/version.h"
+#include "platform/qt/Prompter.h"
 #include "platform/clock.h"
 #include "platform/devices.h"
 #include "platform/registry_store.h"
@@ -24,7 +25,7 @@ struct ShellServices {
 
 namespace shell_text {
 inline constexpr const char* kProgramCaption = "Corvane";
-inline constexpr const char* kWindowTitle = "Corvane for PC V3.0.2";
+inline constexpr const char* kWindowTitle = "Corvane for PC V" CORVANE_VERSION_STRING;
 inline constexpr const char* kAboutMenuItem = "&About Corvane";
 inline constexpr const char* kAboutTitle = "About Corvane";
 inline constexpr const char* kDescription =

@@ -1,6 +1,6 @@
-#include "StoredConnection.h"
+#include "corvane/shell/StoredConnection.h"
 
-#include "CorvaneRegistry.h"
+#include "corvane/shell/CorvaneRegistry.h"
 
 #include <cstdint>
 

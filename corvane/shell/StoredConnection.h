@@ -13,7 +13,7 @@
 //   uFlowcontrol  DWORD   0 none, 1 DTR/DSR
 #pragma once
 
-#include "CDev.h"
+#include "corvane/link/CDev.h"
 #include "platform/registry_store.h"
 
 namespace corvane {

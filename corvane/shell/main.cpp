@@ -1,4 +1,4 @@
-#include "CZ400TCUtilityApp.h"
+#include "corvane/shell/CZ400TCUtilityApp.h"
 
 int main(int argc, char** argv)
 {

@@ -1,7 +1,7 @@
 // The tty serial port over a real pseudo-terminal: the test holds the master
 // (the "printer" end) and a slave descriptor to read the line settings back.
 #include "platform/serial_port.h"
-#include "pty_peer.h"
+#include "platform/testing/pty_peer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // USB printer discovery over a fake sysfs/dev tree, and printer I/O over a
 // fake lp node that points at a pseudo-terminal.
 #include "platform/usb_printers.h"
-#include "pty_peer.h"
+#include "platform/testing/pty_peer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // Corvane's windows, offscreen, each test with its own registry file and fake
 // device tree, messages and file dialogs answered by a recording prompter.
-#include "CAboutDlg.h"
-#include "CFirmwarednDlg.h"
-#include "CZ400TCUtilityDlg.h"
-#include "CorvaneRegistry.h"
-#include "ShellCommon.h"
-#include "StoredConnection.h"
-#include "fake_devices.h"
-#include "recording_prompter.h"
+#include "corvane/shell/CAboutDlg.h"
+#include "corvane/firmware/CFirmwarednDlg.h"
+#include "corvane/shell/CZ400TCUtilityDlg.h"
+#include "corvane/shell/CorvaneRegistry.h"
+#include "corvane/shell/ShellCommon.h"
+#include "corvane/shell/StoredConnection.h"
+#include "platform/testing/fake_devices.h"
+#include "platform/qt/RecordingPrompter.h"
 
 #include <QApplication>
 #include <QComboBox>

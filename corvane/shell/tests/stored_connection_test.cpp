@@ -1,6 +1,6 @@
 // The stored connection's rules over a registry file of its own.
-#include "CorvaneRegistry.h"
-#include "StoredConnection.h"
+#include "corvane/shell/CorvaneRegistry.h"
+#include "corvane/shell/StoredConnection.h"
 
 #include <gtest/gtest.h>
 

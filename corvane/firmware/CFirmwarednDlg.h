@@ -8,9 +8,9 @@
 // cannot be closed while a download command runs.
 #pragma once
 
-#include "CDev.h"
-#include "FirmwareDownload.h"
-#include "Prompter.h"
+#include "corvane/link/CDev.h"
+#include "corvane/firmware/FirmwareDownload.h"
+#include "platform/qt/Prompter.h"
 #include "platform/clock.h"
 #include "platform/devices.h"
 

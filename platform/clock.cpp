@@ -1,5 +1,7 @@
 #include "platform/clock.h"
 
+#include "platform/wait_hook.h"
+
 #include <chrono>
 #include <thread>
 
@@ -14,7 +16,8 @@ std::uint64_t SteadyClock::tickMs()
 
 void SteadyClock::pauseMs(std::uint32_t ms)
 {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    // A window waiting on this pause keeps painting.
+    sleepSliced(ms);
 }
 
 Clock& systemClock()

@@ -30,7 +30,7 @@
 // An empty file sends nothing and succeeds.
 #pragma once
 
-#include "CDev.h"
+#include "corvane/link/CDev.h"
 #include "platform/os_error.h"
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "Prompter.h"
+#include "platform/qt/Prompter.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
 // Firmware download against the scripted fake printer on a manual clock.
-#include "FirmwareDownload.h"
+#include "corvane/firmware/FirmwareDownload.h"
 
-#include "fake_devices.h"
+#include "platform/testing/fake_devices.h"
 
 #include <gtest/gtest.h>
 

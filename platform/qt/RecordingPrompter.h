@@ -2,7 +2,7 @@
 // answers from queues instead of showing anything.
 #pragma once
 
-#include "Prompter.h"
+#include "platform/qt/Prompter.h"
 
 #include <QList>
 #include <QString>

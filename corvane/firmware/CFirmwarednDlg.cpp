@@ -1,6 +1,6 @@
-#include "CFirmwarednDlg.h"
+#include "corvane/firmware/CFirmwarednDlg.h"
 
-#include "ShellCommon.h"
+#include "corvane/shell/ShellCommon.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

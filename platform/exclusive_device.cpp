@@ -1,4 +1,4 @@
-#include "exclusive_device.h"
+#include "platform/exclusive_device.h"
 
 #include <cerrno>
 

@@ -2,7 +2,7 @@
 // kernel's lp character device.
 #include "platform/usb_printers.h"
 
-#include "exclusive_device.h"
+#include "platform/exclusive_device.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,5 +1,5 @@
-#include "CCommonUtil.h"
-#include "fake_devices.h"
+#include "corvane/link/CCommonUtil.h"
+#include "platform/testing/fake_devices.h"
 
 #include <gtest/gtest.h>
 

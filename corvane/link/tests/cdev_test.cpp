@@ -1,5 +1,5 @@
-#include "CDev.h"
-#include "fake_devices.h"
+#include "corvane/link/CDev.h"
+#include "platform/testing/fake_devices.h"
 
 #include <gtest/gtest.h>
 

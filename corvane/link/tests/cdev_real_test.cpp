@@ -1,7 +1,7 @@
 // CDev over the machine's real devices: a pseudo-terminal standing in for a
 // serial printer, and a loopback TCP listener.
-#include "CDev.h"
-#include "pty_peer.h"
+#include "corvane/link/CDev.h"
+#include "platform/testing/pty_peer.h"
 
 #include <gtest/gtest.h>
 

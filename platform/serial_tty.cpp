@@ -3,7 +3,7 @@
 // non-blocking descriptor.
 #include "platform/serial_port.h"
 
-#include "exclusive_device.h"
+#include "platform/exclusive_device.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "fake_devices.h"
+#include "platform/testing/fake_devices.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "FirmwareDownload.h"
+#include "corvane/firmware/FirmwareDownload.h"
 
 #include <algorithm>
 #include <cerrno>
