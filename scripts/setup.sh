@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build and the tests need. Skips the
-# package manager when everything is already there.
+# Installs the Debian 12 packages the build needs; with --tests also the
+# Clang toolchain that scripts/test.sh builds with. Skips the package
+# manager when everything is already there.
+#
+#   scripts/setup.sh [--tests]
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev python3-pytest   # a build with tests configures them
   zlib1g-dev fonts-dejavu-core
 )
+case "${1:-}" in
+  "") ;;
+  --tests)
+    packages+=(clang libclang-rt-14-dev) ;;  # the Clang build and the libFuzzer targets
+  *) echo "usage: $0 [--tests]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

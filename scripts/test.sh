@@ -1,11 +1,78 @@
 #!/usr/bin/env bash
-# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs the whole test suite (unit, platform, end-to-end and window tests).
+# The one test command. Stages, in order (give stage names to run only some):
+#   tests    build with AddressSanitizer and UndefinedBehaviorSanitizer and run
+#            the whole test suite (unit, platform, end-to-end and window tests)
+#   release  GCC Release build of the programs, warnings as errors (build only)
+#   clang    Clang build of everything, warnings as errors (build only)
+#   fuzz     libFuzzer build; each fuzz target runs for QUELLIX_FUZZ_SECONDS (20)
+# Builds go to build-tests/, build-tests-release/, build-tests-clang/ and
+# build-tests-fuzz/ (QUELLIX_TEST_BUILD moves the first; the others follow it).
+#
+#   scripts/test.sh                # everything
+#   scripts/test.sh tests          # only the sanitizer build and its tests
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/setup.sh"
 build="${QUELLIX_TEST_BUILD:-$root/build-tests}"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUELLIX_SANITIZE=ON -DQUELLIX_WERROR=ON
-cmake --build "$build" -j"$(nproc)"
-export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 120
+fuzz_seconds="${QUELLIX_FUZZ_SECONDS:-20}"
+jobs="$(nproc)"
+all_stages=(tests release clang fuzz)
+stages=("$@")
+[ ${#stages[@]} -eq 0 ] && stages=("${all_stages[@]}")
+for s in "${stages[@]}"; do
+  [[ " ${all_stages[*]} " == *" $s "* ]] || { echo "test.sh: unknown stage '$s' (stages: ${all_stages[*]})" >&2; exit 2; }
+done
+
+"$root/scripts/setup.sh" --tests
+
+timings=()
+stage() { # NAME COMMAND...: runs one stage and records how long it took
+  local name="$1" start=$SECONDS
+  shift
+  echo "=== test.sh: $name" >&2
+  "$@"
+  timings+=("$(printf '%-8s %4d s' "$name" $((SECONDS - start)))")
+  echo "=== test.sh: $name done in $((SECONDS - start)) s" >&2
+}
+
+configure() { # DIR CMAKE-ARGS...
+  local dir="$1"
+  shift
+  cmake -S "$root" -B "$dir" -G Ninja -DQUELLIX_WERROR=ON "$@" >/dev/null
+}
+
+run_tests() {
+  configure "$build" -DCMAKE_BUILD_TYPE=Debug -DQUELLIX_SANITIZE=ON
+  cmake --build "$build" -j"$jobs"
+  export QT_QPA_PLATFORM=offscreen
+  # Tests labelled "slow" spend most of their time waiting on a link, so
+  # they start at once beside the rest instead of trailing at the end.
+  local slow_rc=0 rest_rc=0 slow_pid
+  ctest --test-dir "$build" --output-on-failure --timeout 300 -L slow -j"$jobs" &
+  slow_pid=$!
+  ctest --test-dir "$build" --output-on-failure --timeout 120 -LE slow -j"$jobs" || rest_rc=$?
+  wait "$slow_pid" || slow_rc=$?
+  [ "$rest_rc" -eq 0 ] && [ "$slow_rc" -eq 0 ]
+}
+
+run_release() {
+  configure "$build-release" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+  cmake --build "$build-release" -j"$jobs"
+}
+
+run_clang() {
+  configure "$build-clang" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++
+  cmake --build "$build-clang" -j"$jobs"
+}
+
+run_fuzz() {
+  configure "$build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+    -DQUELLIX_FUZZ=ON -DBUILD_TESTING=OFF
+  cmake --build "$build-fuzz" -j"$jobs" --target fuzz-targets
+  "$root/fuzz/run.sh" "$build-fuzz" "$fuzz_seconds"
+}
+
+for s in "${stages[@]}"; do
+  stage "$s" "run_$s"
+done
+echo "=== test.sh: all stages passed" >&2
+printf '  %s\n' "${timings[@]}" >&2
