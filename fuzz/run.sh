@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs every fuzz target built in BUILD_DIR for SECONDS each, over a
-# temporary copy of its seed corpus (fuzz/corpus/<name without _fuzz>/), so
-# the inputs it finds never land in the repository. Fails if any target
-# finds a crash or cannot run; a crashing input is kept and its path printed.
+# temporary copy of its seed corpus (fuzz/corpus/<name without _fuzz>/ or
+# fuzz/corpus/<name>/), so the inputs it finds never land in the repository.
+# Fails if any target finds a crash or cannot run; a crashing input is kept
+# under BUILD_DIR/fuzz/artifacts/ and its path printed.
 #
 #   fuzz/run.sh BUILD_DIR SECONDS
 set -uo pipefail
@@ -24,9 +25,11 @@ done
 failed=()
 for bin in "${targets[@]}"; do
   name="$(basename "$bin")"
-  corpus="$work/${name%_fuzz}"
+  corpus="$work/$name"
   mkdir -p "$corpus"
-  [ -d "$here/corpus/${name%_fuzz}" ] && cp "$here/corpus/${name%_fuzz}"/* "$corpus"/ 2>/dev/null
+  for seeds in "$here/corpus/${name%_fuzz}" "$here/corpus/$name"; do
+    if [ -d "$seeds" ]; then cp -R "$seeds"/. "$corpus"/; fi
+  done
   log="$work/$name.log"
   echo "fuzz: $name for ${seconds} s" >&2
   # The outer timeout bounds a target that hangs outside libFuzzer's control.
