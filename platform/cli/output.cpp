@@ -77,6 +77,12 @@ Record& Record::boolean(std::string key, bool value)
     return *this;
 }
 
+Record& Record::append(const Record& other)
+{
+    fields_.insert(fields_.end(), other.fields_.begin(), other.fields_.end());
+    return *this;
+}
+
 std::string Record::lines() const
 {
     std::string out;

@@ -28,6 +28,8 @@ public:
     // `shown` is the lines form of the number ("0x05"); empty: decimal.
     Record& number(std::string key, long long value, std::string shown = {});
     Record& boolean(std::string key, bool value);
+    // Appends the fields of `other` after these.
+    Record& append(const Record& other);
 
     // "key: value\n" for every field, values escaped.
     std::string lines() const;
