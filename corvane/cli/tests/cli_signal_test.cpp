@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <random>
@@ -41,8 +42,9 @@ public:
     }
     ~TempDir()
     {
+        std::error_code ignored;
         if (!path_.empty())
-            std::system(("rm -rf '" + path_ + "'").c_str());
+            std::filesystem::remove_all(path_, ignored);
     }
     const std::string& path() const { return path_; }
 

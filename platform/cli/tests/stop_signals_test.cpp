@@ -96,12 +96,5 @@ TEST(StopSignals, SecondSignalTakesTheDefaultAction)
     EXPECT_EQ(WTERMSIG(status), SIGTERM);
 }
 
-TEST(StopSignals, NamesForTheErrorLine)
-{
-    EXPECT_STREQ(stopSignalName(SIGINT), "SIGINT");
-    EXPECT_STREQ(stopSignalName(SIGTERM), "SIGTERM");
-    EXPECT_STREQ(stopSignalName(SIGHUP), "SIGHUP");
-}
-
 } // namespace
 } // namespace platform::cli
