@@ -189,6 +189,14 @@ bool matchCommand(const ProgramSpec& spec, const std::vector<std::string>& posit
     return true;
 }
 
+// Appending instead of "\n" + std::string(n, ' '): GCC 12 reports a false
+// -Wrestrict overlap for a literal prepended to a temporary string.
+void newLine(std::string& out, std::size_t indent)
+{
+    out += '\n';
+    out.append(indent, ' ');
+}
+
 // Wraps `text` into lines of at most kLineWidth columns, the first starting
 // at column `firstColumn` (already written by the caller), the others
 // indented by `indent`. A '\n' in the text starts a new line; leading spaces
@@ -205,7 +213,7 @@ std::string wrap(const std::string& text, std::size_t firstColumn, std::size_t i
         while (extra < line.size() && line[extra] == ' ')
             ++extra;
         if (!firstLine) {
-            out += "\n" + std::string(indent, ' ');
+            newLine(out, indent);
             column = indent;
         }
         firstLine = false;
@@ -217,7 +225,7 @@ std::string wrap(const std::string& text, std::size_t firstColumn, std::size_t i
         bool lineEmpty = true;
         while (words >> word) {
             if (!lineEmpty && column + 1 + word.size() > kLineWidth) {
-                out += "\n" + std::string(lineStart, ' ');
+                newLine(out, lineStart);
                 column = lineStart;
                 lineEmpty = true;
             }
@@ -249,7 +257,7 @@ std::string table(const std::vector<std::pair<std::string, std::string>>& rows)
         }
         std::size_t column = 2 + left.size();
         if (column + 2 > width) {
-            out += "\n" + std::string(width, ' ');
+            newLine(out, width);
         } else {
             out += std::string(width - column, ' ');
         }
@@ -440,12 +448,16 @@ std::string usageText(const ProgramSpec& spec)
     std::string out = lead;
     std::size_t column = lead.size();
     std::vector<std::string> items;
-    for (const OptionSpec& option : spec.options)
-        items.push_back("[" + longForm(option) + "]" + (option.repeatable ? "..." : ""));
+    for (const OptionSpec& option : spec.options) {
+        std::string shown = "[";
+        shown += longForm(option);
+        shown += option.repeatable ? "]..." : "]";
+        items.push_back(std::move(shown));
+    }
     items.push_back("COMMAND");
     for (const std::string& item : items) {
         if (column + 1 + item.size() > kLineWidth) {
-            out += "\n" + std::string(lead.size(), ' ');
+            newLine(out, lead.size());
             column = lead.size();
         }
         out += " " + item;

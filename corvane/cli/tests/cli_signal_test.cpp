@@ -187,6 +187,11 @@ struct StopCase {
     const char* name;
 };
 
+void PrintTo(const StopCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class StoppedTransfer : public ::testing::TestWithParam<StopCase> {};
 
 // A printer that stops reading: the pseudo-terminal's master is never read,
