@@ -54,6 +54,11 @@ int pollSliced(pollfd* fds, nfds_t count, int timeoutMs)
 {
     const auto deadline = SteadyTime::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     for (;;) {
+        // A stop that arrived between two waits must not sit out this one.
+        if (interruptRequested()) {
+            errno = EINTR;
+            return -1;
+        }
         const int left = msUntil(deadline);
         const bool sliced = hasWaitHook();
         const int wait = sliced ? std::min(left, kWaitSliceMs) : left;

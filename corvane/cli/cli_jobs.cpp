@@ -1,9 +1,9 @@
 #include "corvane/cli/cli_jobs.h"
 
-#include "corvane/link/CCommonUtil.h"
 #include "corvane/firmware/FirmwareDownload.h"
 #include "corvane/shell/StoredConnection.h"
 #include "platform/registry_store.h"
+#include "platform/wait_hook.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -11,30 +11,30 @@
 namespace corvane::cli {
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
+using platform::cli::escapeText;
+using platform::cli::Record;
+
+JobResult failure(int exitStatus, std::string code, std::string message)
+{
+    JobResult r;
+    r.exitStatus = exitStatus;
+    r.errorCode = std::move(code);
+    r.errorMessage = std::move(message);
+    return r;
+}
 
 // The OS reason and, where there is one, what to do about it.
-void reportOsError(std::ostream& err, const platform::OsError& error, platform::DeviceKind kind)
+void addOsError(JobResult& result, const platform::OsError& error, platform::DeviceKind kind)
 {
     if (!error.isSet())
         return;
-    err << error.describe() << "\n";
-    const std::string hint = platform::osErrorHint(error, kind);
-    if (!hint.empty())
-        err << hint << "\n";
-}
-
-int fail(std::ostream& err, const std::string& code, const std::string& message)
-{
-    err << "error " << code << ": " << message << "\n";
-    return kExitFailed;
+    result.reason = error.describe();
+    result.hint = platform::osErrorHint(error, kind);
 }
 
 // The connection to use: the options, or the one the window saved, with any
-// line options given here on top.
-bool resolveConnection(const Options& options, PortSettings& settings, std::ostream& err)
+// line options given here on top. False with the refusal in `result`.
+bool resolveConnection(const Options& options, PortSettings& settings, JobResult& result)
 {
     if (options.portGiven) {
         settings = options.settings;
@@ -45,8 +45,9 @@ bool resolveConnection(const Options& options, PortSettings& settings, std::ostr
     const platform::RegistryStore store;
     StoredConnection stored;
     if (!LoadStoredConnection(store, stored) || stored.settings.portName.empty()) {
-        err << "corvane-cli: no port given and no connection saved; use --port NAME, or choose the\n"
-               "connection in the Corvane window and press Exit to save it.\n";
+        result = failure(kExitUsage, "connection", "no port given and no connection saved");
+        result.hint = "Use --port NAME, or choose the connection in the Corvane window and press Exit "
+                      "to save it.";
         return false;
     }
     settings = stored.settings;
@@ -63,14 +64,16 @@ bool resolveConnection(const Options& options, PortSettings& settings, std::ostr
     return true;
 }
 
-int identify(const PortSettings& settings, std::ostream& out, std::ostream& err)
+JobResult identify(const PortSettings& settings, int stallTimeoutMs)
 {
     CCommonUtil util;
     util.settings = settings;
     util.ApplyPortSettings();
+    util.port.stallTimeoutMs = stallTimeoutMs;
     if (util.port.Open() != 1) {
-        reportOsError(err, util.port.LastOsError(), util.port.LastDeviceKind());
-        return fail(err, "open", "Port open error!");
+        JobResult r = failure(kExitFailed, "open", "Port open error!");
+        addOsError(r, util.port.LastOsError(), util.port.LastDeviceKind());
+        return r;
     }
     struct Step {
         int query;
@@ -85,67 +88,142 @@ int identify(const PortSettings& settings, std::ostream& out, std::ostream& err)
     for (const Step& step : kSteps) {
         const int rc = util.CheckPrinter(step.query);
         if (rc != kOk)
-            return fail(err, std::to_string(rc), step.failure);
+            return failure(kExitFailed, std::to_string(rc), step.failure);
+        // Stopped while a query ran: do not start the next one.
+        if (platform::interruptRequested())
+            return failure(kExitFailed, "signal", "stopped before the printer was identified");
     }
-    char msr[8];
-    std::snprintf(msr, sizeof msr, "0x%02x", util.msrMode);
-    out << "model: " << util.modelName << "\n"
-        << "model code: " << util.g_Model << "\n"
-        << "firmware: " << util.firmwareVersion << "\n"
-        << "version number: " << util.g_Getver << "\n"
-        << "code page: " << util.codePage << "\n"
-        << "msr mode: " << msr << "\n";
+    JobResult r;
+    r.data = identityRecord(util);
     util.port.Close();
-    return kExitOk;
+    return r;
 }
 
-int firmware(const PortSettings& settings, const std::string& file, std::ostream& out, std::ostream& err)
+JobResult firmware(const PortSettings& settings, int stallTimeoutMs, const std::string& file, std::ostream& err)
 {
     CDev port;
     port.settings = settings;
+    port.stallTimeoutMs = stallTimeoutMs;
+    // Progress is for a person watching; a log or a pipe gets only the
+    // status lines, which say what happened (and that the printer needs a
+    // reset).
     const bool terminal = isatty(STDERR_FILENO) != 0;
+    bool progressLineOpen = false;
     FirmwareHooks hooks;
-    hooks.status = [&err](const std::string& status) { err << "status: " << status << "\n"; };
-    hooks.progress = [&err, terminal](int percent) {
-        if (terminal)
-            err << "\rprogress: " << percent << "%" << (percent >= 100 ? "\n" : "") << std::flush;
-        else
-            err << "progress: " << percent << "%\n";
+    hooks.status = [&err, &progressLineOpen](const std::string& status) {
+        if (progressLineOpen)
+            err << "\n";
+        progressLineOpen = false;
+        err << "status: " << escapeText(status) << "\n";
     };
+    if (terminal) {
+        hooks.progress = [&err, &progressLineOpen](int percent) {
+            err << "\rprogress: " << percent << "%" << std::flush;
+            progressLineOpen = percent < 100;
+            if (!progressLineOpen)
+                err << "\n";
+        };
+    }
     const FirmwareResult result = DownloadFirmware(port, file, hooks);
+    if (progressLineOpen)
+        err << "\n";
     const std::string message = FirmwareMessage(result.outcome);
+    Record counts;
+    counts.number("bytes sent", static_cast<long long>(result.bytesSent))
+        .number("file bytes", static_cast<long long>(result.fileBytes));
+    JobResult r;
     switch (result.outcome) {
     case FirmwareOutcome::Success:
-        out << message << "\n";
-        return kExitOk;
+        r.data.text("message", message).append(counts);
+        r.plainText = message + "\n";
+        return r;
     case FirmwareOutcome::FileOpenError:
+        r = failure(kExitFailed, "file", message);
         if (result.fileError.isSet())
-            err << result.fileError.describe() << "\n";
-        return fail(err, "file", message);
+            r.reason = result.fileError.describe();
+        return r;
     case FirmwareOutcome::PortOpenError:
-        reportOsError(err, result.portError, port.LastDeviceKind());
-        return fail(err, "open", message);
+        r = failure(kExitFailed, "open", message);
+        addOsError(r, result.portError, port.LastDeviceKind());
+        return r;
     case FirmwareOutcome::SendFailed:
     case FirmwareOutcome::LastPieceSendFailed:
-        if (terminal)
-            err << "\n";
-        reportOsError(err, result.portError, port.LastDeviceKind());
-        err << "sent " << result.bytesSent << " of " << result.fileBytes << " bytes\n";
-        return fail(err, "send", message);
+        r = failure(kExitFailed, "send", message);
+        addOsError(r, result.portError, port.LastDeviceKind());
+        r.notes.push_back("sent " + std::to_string(result.bytesSent) + " of " + std::to_string(result.fileBytes)
+                          + " bytes");
+        r.data.append(counts);
+        return r;
     }
-    return kExitFailed;
+    return failure(kExitFailed, "send", message);
 }
 
 } // namespace
 
-int runJob(const Options& options, std::ostream& out, std::ostream& err)
+Record identityRecord(const CCommonUtil& util)
+{
+    char msr[8];
+    std::snprintf(msr, sizeof msr, "0x%02x", static_cast<unsigned>(util.msrMode));
+    Record r;
+    r.text("model", util.modelName)
+        .number("model code", util.g_Model)
+        .text("firmware", util.firmwareVersion)
+        .number("version number", util.g_Getver)
+        .text("code page", util.codePage)
+        .number("msr mode", util.msrMode, msr);
+    return r;
+}
+
+void markStopped(JobResult& result, int signal, const char* signalName)
+{
+    result.completedBeforeStop = !result.failed();
+    if (result.failed() && result.errorCode != "signal")
+        result.notes.push_back("error " + result.errorCode + ": " + result.errorMessage);
+    result.exitStatus = 128 + signal;
+    result.errorCode = "signal";
+    result.errorMessage = std::string("stopped by ") + signalName + "; the port was released";
+}
+
+int printResult(const JobResult& result, bool json, std::ostream& out, std::ostream& err)
+{
+    if (json) {
+        Record object;
+        object.boolean("ok", !result.failed());
+        if (result.failed()) {
+            object.text("error", result.errorCode).text("message", result.errorMessage);
+            if (!result.reason.empty())
+                object.text("reason", result.reason);
+            if (!result.hint.empty())
+                object.text("hint", result.hint);
+        }
+        object.append(result.data);
+        out << object.json();
+    } else if (!result.failed() || result.completedBeforeStop) {
+        // Data of a job that finished before a stop signal is still shown.
+        out << (result.plainText.empty() ? result.data.lines() : result.plainText);
+    }
+    if (result.failed()) {
+        for (const std::string* line : {&result.reason, &result.hint})
+            if (!line->empty())
+                err << escapeText(*line) << "\n";
+        for (const std::string& note : result.notes)
+            err << escapeText(note) << "\n";
+        err << "error " << result.errorCode << ": " << escapeText(result.errorMessage) << "\n";
+    }
+    out.flush();
+    err.flush();
+    return result.exitStatus;
+}
+
+JobResult runJob(const Options& options, std::ostream& err)
 {
     PortSettings settings;
-    if (!resolveConnection(options, settings, err))
-        return kExitUsage;
+    JobResult refused;
+    if (!resolveConnection(options, settings, refused))
+        return refused;
     if (options.command == "identify")
-        return identify(settings, out, err);
-    return firmware(settings, options.arguments.front(), out, err);
+        return identify(settings, options.stallTimeoutMs);
+    return firmware(settings, options.stallTimeoutMs, options.arguments.front(), err);
 }
 
 } // namespace corvane::cli

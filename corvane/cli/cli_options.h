@@ -1,6 +1,9 @@
+// corvane-cli's command line: its option table and what a parsed command
+// line means for the connection.
 #pragma once
 
 #include "corvane/link/CDev.h"
+#include "platform/cli/options.h"
 
 #include <string>
 #include <vector>
@@ -11,16 +14,20 @@ struct Options {
     bool help = false;
     std::string command;              // "identify" or "firmware"
     std::vector<std::string> arguments;
+    bool json = false;
     bool portGiven = false;
     PortSettings settings{"", 115200, 0, 8, 0, 1};
     int tcpPort = 9100;
+    int stallTimeoutMs = 60000;
     bool baudGiven = false;
     bool tcpPortGiven = false;
     bool lineGiven = false;           // any of data bits, parity, stop bits, flow
 };
 
-// False with a reason on bad usage.
-bool parseOptions(int argc, char** argv, Options& options, std::string& problem);
+const platform::cli::ProgramSpec& programSpec();
+
+// False with a one-line reason on bad usage. `words` excludes the program name.
+bool parseOptions(const std::vector<std::string>& words, Options& options, std::string& problem);
 std::string usageText();
 std::string helpText();
 

@@ -1,0 +1,116 @@
+#include "platform/cli/output.h"
+
+#include <cstdio>
+
+namespace platform::cli {
+namespace {
+
+void appendHex(std::string& out, const char* prefix, unsigned char byte)
+{
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "%s%02x", prefix, static_cast<unsigned>(byte));
+    out += buffer;
+}
+
+std::string jsonKey(const std::string& key)
+{
+    std::string out = key;
+    for (char& c : out)
+        if (c == ' ')
+            c = '_';
+    return out;
+}
+
+} // namespace
+
+std::string escapeText(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '\\')
+            out += "\\\\";
+        else if (byte >= 0x20 && byte <= 0x7e)
+            out += c;
+        else
+            appendHex(out, "\\x", byte);
+    }
+    return out;
+}
+
+std::string jsonString(std::string_view bytes)
+{
+    std::string out = "\"";
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '"' || byte == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte >= 0x20 && byte <= 0x7e) {
+            out += c;
+        } else {
+            appendHex(out, "\\u00", byte);
+        }
+    }
+    out += '"';
+    return out;
+}
+
+Record& Record::text(std::string key, std::string_view value)
+{
+    fields_.push_back({std::move(key), Type::Text, std::string(value), 0});
+    return *this;
+}
+
+Record& Record::number(std::string key, long long value, std::string shown)
+{
+    if (shown.empty())
+        shown = std::to_string(value);
+    fields_.push_back({std::move(key), Type::Number, std::move(shown), value});
+    return *this;
+}
+
+Record& Record::boolean(std::string key, bool value)
+{
+    fields_.push_back({std::move(key), Type::Boolean, value ? "true" : "false", value ? 1 : 0});
+    return *this;
+}
+
+Record& Record::append(const Record& other)
+{
+    fields_.insert(fields_.end(), other.fields_.begin(), other.fields_.end());
+    return *this;
+}
+
+std::string Record::lines() const
+{
+    std::string out;
+    for (const Field& field : fields_)
+        out += field.key + ": " + escapeText(field.text) + "\n";
+    return out;
+}
+
+std::string Record::json() const
+{
+    std::string out = "{";
+    for (const Field& field : fields_) {
+        if (out.size() > 1)
+            out += ", ";
+        out += jsonString(jsonKey(field.key)) + ": ";
+        switch (field.type) {
+        case Type::Text:
+            out += jsonString(field.text);
+            break;
+        case Type::Number:
+            out += std::to_string(field.number);
+            break;
+        case Type::Boolean:
+            out += field.text;
+            break;
+        }
+    }
+    return out + "}\n";
+}
+
+} // namespace platform::cli
