@@ -1,10 +1,10 @@
 #include "corvane/firmware/CFirmwarednDlg.h"
 
+#include "corvane/firmware/FirmwareIds.h"
 #include "corvane/shell/ShellCommon.h"
+#include "platform/qt/ControlIds.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,8 +15,29 @@
 #include <QVBoxLayout>
 
 namespace corvane {
+namespace {
 
-CFirmwarednDlg::CFirmwarednDlg(const PortSettings& settings, Prompter& prompter, platform::Clock& clock,
+using platform::qt::SetControlId;
+
+// Shows the job's progress and status in the window's controls.
+class WindowOutputs final : public platform::JobObserver {
+public:
+    WindowOutputs(QProgressBar* progress, QLabel* status) : progress_(progress), status_(status) {}
+    void progressChanged(const platform::JobProgress& p) override
+    {
+        progress_->setRange(p.minimum, p.maximum);
+        progress_->setValue(p.shown());
+    }
+    void statusChanged(const std::string& text) override { status_->setText(QString::fromStdString(text)); }
+
+private:
+    QProgressBar* progress_;
+    QLabel* status_;
+};
+
+} // namespace
+
+CFirmwarednDlg::CFirmwarednDlg(const PortSettings& settings, platform::qt::Prompter& prompter, platform::Clock& clock,
                                platform::Devices& devices, QWidget* parent)
     : QDialog(parent), port_(clock, devices), prompter_(prompter)
 {
@@ -29,12 +50,12 @@ CFirmwarednDlg::CFirmwarednDlg(const PortSettings& settings, Prompter& prompter,
     progress_->setRange(0, 100);
     progress_->setValue(0);
     progress_->setMinimumWidth(360);
-    SetControlId(progress_, control_id::kFirmwareProgress);
+    SetControlId(progress_, firmware_id::kProgress);
 
     auto* statusLabel = new QLabel(QStringLiteral("Status : "), group);
     status_ = new QLabel(group);
     status_->setMinimumWidth(320);
-    SetControlId(status_, control_id::kFirmwareStatus);
+    SetControlId(status_, firmware_id::kStatus);
 
     auto* groupLayout = new QGridLayout(group);
     groupLayout->addWidget(progress_, 0, 0, 1, 2);
@@ -43,9 +64,9 @@ CFirmwarednDlg::CFirmwarednDlg(const PortSettings& settings, Prompter& prompter,
     groupLayout->setColumnStretch(1, 1);
 
     start_ = new QPushButton(QStringLiteral("Start Download"), this);
-    SetControlId(start_, control_id::kStartDownload);
+    SetControlId(start_, firmware_id::kStartDownload);
     exit_ = new QPushButton(QStringLiteral("Exit"), this);
-    SetControlId(exit_, control_id::kOk);
+    SetControlId(exit_, firmware_id::kExit);
     start_->setAutoDefault(false);
     exit_->setAutoDefault(false);
     connect(start_, &QPushButton::clicked, this, &CFirmwarednDlg::OnStartDownload);
@@ -86,26 +107,18 @@ void CFirmwarednDlg::OnStartDownload()
         return;
     filePath_ = chosen;
 
-    // From here to the end of the transfer the window must stay: events are
-    // processed while the port opens and between pieces.
+    // From here to the end of the transfer the window must stay.
     busy_ = true;
-    FirmwareHooks hooks;
-    hooks.status = [this](const std::string& text) {
-        setStatus(QString::fromStdString(text));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
-    hooks.progress = [this](int percent) { progress_->setValue(percent); };
-    hooks.betweenPieces = [] {
-        // Keep painting, but let no click or key reach any window before
-        // the transfer has ended.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
-    hooks.sending = [this](bool on) {
+    FirmwareEvents events;
+    events.sending = [this](bool on) {
         sending_ = on;
         exit_->setEnabled(!on);
     };
-    hooks.message = [this](const FirmwareResult& soFar) { showOutcome(soFar); };
-    DownloadFirmware(port_, QFile::encodeName(filePath_).toStdString(), hooks);
+    events.message = [this](const FirmwareResult& soFar) { showOutcome(soFar); };
+    FirmwareJob job(port_, QFile::encodeName(filePath_).toStdString(), events);
+    WindowOutputs outputs(progress_, status_);
+    job.setObserver(&outputs);
+    driver_.run(job, this);
     busy_ = false;
 }
 
