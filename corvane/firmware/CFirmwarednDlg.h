@@ -39,6 +39,8 @@ public:
 
     const QString& FilePath() const { return filePath_; }
     const CDev& Port() const { return port_; }
+    // The window's own port, e.g. to give it a shorter stall bound.
+    CDev& Port() { return port_; }
     bool IsSending() const { return sending_; }
 
 public slots:

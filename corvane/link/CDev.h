@@ -72,6 +72,7 @@ public:
     platform::DeviceKind LastDeviceKind() const;
 
     PortSettings settings;
+    int stallTimeoutMs = 60000; // write stall bound
 
 private:
     int openSerial();

@@ -20,6 +20,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -52,6 +53,32 @@ bool writeText(const QString& path, const QByteArray& text)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+// Counts the paint events a window receives.
+class PaintCounter final : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+};
+
+// A click as the window system would queue it: press and release.
+void postClick(QWidget* widget)
+{
+    const QPointF at(widget->width() / 2.0, widget->height() / 2.0);
+    const QPointF global = widget->mapToGlobal(at);
+    QCoreApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
+                                                        Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
+                                                        Qt::NoButton, Qt::NoModifier));
 }
 
 bool link(const QString& target, const QString& linkPath)
@@ -439,6 +466,91 @@ private slots:
         QCOMPARE(prompter_->messages[3].caption, QStringLiteral("Corvane"));
         QCOMPARE(prompter_->messages[3].text, QStringLiteral("Error : OpenPort! Please check printer"));
         QVERIFY(!prompter_->messages[3].details.isEmpty());
+    }
+
+    void noTwoControlsOfAWindowShareAnId()
+    {
+        CZ400TCUtilityDlg dlg(services());
+        QCOMPARE(platform::qt::DuplicateControlIds(&dlg), QList<int>());
+        CFirmwarednDlg fw(PortSettings{}, *prompter_, platform::systemClock(), platform::systemDevices(), &dlg);
+        QCOMPARE(platform::qt::DuplicateControlIds(&fw), QList<int>());
+        // The description (main window) and the status (firmware window)
+        // both are 1003: each is found in its own window only.
+        QCOMPARE(control<QLabel>(&dlg, main_id::kDescription)->text().startsWith(QStringLiteral(" * Select")), true);
+        QCOMPARE(control<QLabel>(&fw, firmware_id::kStatus)->text(), QStringLiteral("Select Firmware File(*.fls). "));
+        CAboutDlg about(&dlg);
+        QCOMPARE(platform::qt::DuplicateControlIds(&about), QList<int>());
+    }
+
+    void firmwareWindowPaintsWhileASlowPrinterTakesAPiece()
+    {
+        platform::ManualClock printerClock;
+        corvane::testing::FakePrinter printer(printerClock);
+        corvane::testing::FakeDevices devices(printer);
+        // The port waits on the real clock: its pauses go through the wait hook.
+        CFirmwarednDlg fw(PortSettings{"NET10.0.0.5", 9100, 0, 8, 0, 0}, *prompter_, platform::systemClock(),
+                          devices);
+        fw.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&fw));
+        PaintCounter paints(&fw);
+        QTimer repaint;
+        connect(&repaint, &QTimer::timeout, &fw, [&fw] { fw.update(); });
+        repaint.start(20);
+
+        QList<int> paintsDuringWrite;
+        printer.onWrite = [&](const corvane::testing::Bytes&) {
+            // A printer that takes 400 ms per piece.
+            const int before = paints.count;
+            platform::systemClock().pauseMs(400);
+            paintsDuringWrite << paints.count - before;
+        };
+        const QString path = dir_->filePath(QStringLiteral("fw.fls"));
+        QVERIFY(writeText(path, QByteArray(8192, 'F')));
+        prompter_->fileAnswers << path;
+        control<QPushButton>(&fw, firmware_id::kStartDownload)->click();
+
+        QCOMPARE(paintsDuringWrite.size(), 2);
+        for (int n : paintsDuringWrite)
+            QVERIFY2(n >= 3, qPrintable(QString::number(n)));
+        QCOMPARE(prompter_->messages.size(), 1);
+        QCOMPARE(prompter_->messages[0].text, QStringLiteral("Success to download firmware!"));
+    }
+
+    void exitClickedDuringTheTransferWaitsUntilItHasEnded()
+    {
+        platform::ManualClock clock;
+        corvane::testing::FakePrinter printer(clock);
+        corvane::testing::FakeDevices devices(printer);
+        CFirmwarednDlg fw(PortSettings{"NET10.0.0.5", 9100, 0, 8, 0, 0}, *prompter_, clock, devices);
+        fw.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&fw));
+        auto* exitButton = control<QPushButton>(&fw, firmware_id::kExit);
+        int exitClicks = 0;
+        connect(exitButton, &QPushButton::clicked, [&] { ++exitClicks; });
+
+        QList<int> clicksSeen;
+        int messagesAtExit = -1;
+        connect(exitButton, &QPushButton::clicked, [&] { messagesAtExit = int(prompter_->messages.size()); });
+        printer.onWrite = [&](const corvane::testing::Bytes&) {
+            if (printer.writes.size() == 1)
+                postClick(exitButton);
+            // Time for the event loop between and inside the phases.
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            clicksSeen << exitClicks;
+        };
+        const QString path = dir_->filePath(QStringLiteral("fw.fls"));
+        QVERIFY(writeText(path, QByteArray(4 * 4096, 'F')));
+        prompter_->fileAnswers << path;
+        control<QPushButton>(&fw, firmware_id::kStartDownload)->click();
+
+        QCOMPARE(printer.written.size(), std::size_t(4 * 4096));
+        QCOMPARE(clicksSeen, (QList<int>{0, 0, 0, 0}));
+        QCOMPARE(exitClicks, 0);
+        // Not lost either: once the transfer has ended the click reaches the
+        // enabled Exit, after the success message.
+        QTRY_COMPARE_WITH_TIMEOUT(exitClicks, 1, 2000);
+        QCOMPARE(messagesAtExit, 1);
+        QCOMPARE(fw.result(), int(QDialog::Accepted));
     }
 
     void aboutBoxNamesTheProgram()
