@@ -3,6 +3,7 @@
 #include "corvane/firmware/FirmwareIds.h"
 #include "corvane/shell/ShellCommon.h"
 #include "platform/qt/ControlIds.h"
+#include "platform/qt/JobProgressView.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -18,22 +19,6 @@ namespace corvane {
 namespace {
 
 using platform::qt::SetControlId;
-
-// Shows the job's progress and status in the window's controls.
-class WindowOutputs final : public platform::JobObserver {
-public:
-    WindowOutputs(QProgressBar* progress, QLabel* status) : progress_(progress), status_(status) {}
-    void progressChanged(const platform::JobProgress& p) override
-    {
-        progress_->setRange(p.minimum, p.maximum);
-        progress_->setValue(p.shown());
-    }
-    void statusChanged(const std::string& text) override { status_->setText(QString::fromStdString(text)); }
-
-private:
-    QProgressBar* progress_;
-    QLabel* status_;
-};
 
 } // namespace
 
@@ -116,7 +101,7 @@ void CFirmwarednDlg::OnStartDownload()
     };
     events.message = [this](const FirmwareResult& soFar) { showOutcome(soFar); };
     FirmwareJob job(port_, QFile::encodeName(filePath_).toStdString(), events);
-    WindowOutputs outputs(progress_, status_);
+    platform::qt::JobProgressView outputs(progress_, [this](const QString& text) { setStatus(text); });
     job.setObserver(&outputs);
     driver_.run(job, this);
     busy_ = false;

@@ -35,7 +35,6 @@ bool UserInputHold::isUserInput(const QEvent* event)
     case QEvent::NonClientAreaMouseButtonDblClick:
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
     case QEvent::Shortcut:
     case QEvent::Wheel:
     case QEvent::ContextMenu:
