@@ -1,5 +1,7 @@
 #include "platform/job.h"
 
+#include "platform/wait_hook.h"
+
 #include <utility>
 
 namespace platform {
@@ -35,7 +37,9 @@ JobResult runJob(Job& job, Clock& clock, const JobCancel* cancel, std::uint64_t 
         if (phases >= maxPhases)
             return JobResult{JobEnd::Cancel, "job did not end", -1};
         clock.pauseMs(next.delayMs());
-        if (cancel != nullptr && cancel->requested())
+        // A program being stopped by a signal ends its job the same way, so
+        // the job releases its port before the program exits.
+        if ((cancel != nullptr && cancel->requested()) || interruptRequested())
             return job.cancelled();
         next = job.fire(next.timerId());
     }

@@ -127,7 +127,8 @@ private:
 };
 
 // Runs `job` to its end on `clock`: each step's delay is paused on the
-// clock, then its timer id is fired. `maxPhases` bounds a job that never
+// clock, then its timer id is fired. A Cancel request, or the program being
+// interrupted (platform::requestInterrupt), is honoured between phases. `maxPhases` bounds a job that never
 // ends (a fault in the job): the run then ends with Cancel and `code` -1.
 JobResult runJob(Job& job, Clock& clock, const JobCancel* cancel = nullptr,
                  std::uint64_t maxPhases = 100'000'000);

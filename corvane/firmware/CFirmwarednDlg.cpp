@@ -16,11 +16,8 @@
 #include <QVBoxLayout>
 
 namespace corvane {
-namespace {
 
 using platform::qt::SetControlId;
-
-} // namespace
 
 CFirmwarednDlg::CFirmwarednDlg(const PortSettings& settings, platform::qt::Prompter& prompter, platform::Clock& clock,
                                platform::Devices& devices, QWidget* parent)

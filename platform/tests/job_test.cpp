@@ -1,7 +1,11 @@
 // The job mechanism and its synchronous driver on a manual clock.
 #include "platform/job.h"
 
+#include "platform/wait_hook.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 #include <functional>
 #include <string>
@@ -137,6 +141,24 @@ TEST(JobDriver, DefaultCancelEndsWithCancelAndNoMessage)
     const JobResult result = runJob(job, clock, &cancel);
     EXPECT_EQ(result.end, JobEnd::Cancel);
     EXPECT_TRUE(result.message.empty());
+}
+
+TEST(JobDriver, AnInterruptedProgramCancelsBetweenPhases)
+{
+    // The interrupt flag is process-wide and stays set: run in a child.
+    EXPECT_EXIT(
+        {
+            ManualClock clock;
+            ScriptedJob job(clock, JobNext::step(1, 0), [](ScriptedJob&, int id) {
+                if (id == 3)
+                    requestInterrupt();
+                return JobNext::step(id + 1, 0);
+            });
+            const JobResult result = runJob(job, clock);
+            const bool stopped = result.end == JobEnd::Cancel && job.cancels == 1 && job.fired.size() == 3;
+            std::exit(stopped ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(JobDriver, AJobThatNeverEndsIsStoppedAtTheBound)
