@@ -1,10 +1,11 @@
 #include "corvane/firmware/CFirmwarednDlg.h"
 
+#include "corvane/firmware/FirmwareIds.h"
 #include "corvane/shell/ShellCommon.h"
+#include "platform/qt/ControlIds.h"
+#include "platform/qt/JobProgressView.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -16,7 +17,9 @@
 
 namespace corvane {
 
-CFirmwarednDlg::CFirmwarednDlg(const PortSettings& settings, Prompter& prompter, platform::Clock& clock,
+using platform::qt::SetControlId;
+
+CFirmwarednDlg::CFirmwarednDlg(const PortSettings& settings, platform::qt::Prompter& prompter, platform::Clock& clock,
                                platform::Devices& devices, QWidget* parent)
     : QDialog(parent), port_(clock, devices), prompter_(prompter)
 {
@@ -29,12 +32,12 @@ CFirmwarednDlg::CFirmwarednDlg(const PortSettings& settings, Prompter& prompter,
     progress_->setRange(0, 100);
     progress_->setValue(0);
     progress_->setMinimumWidth(360);
-    SetControlId(progress_, control_id::kFirmwareProgress);
+    SetControlId(progress_, firmware_id::kProgress);
 
     auto* statusLabel = new QLabel(QStringLiteral("Status : "), group);
     status_ = new QLabel(group);
     status_->setMinimumWidth(320);
-    SetControlId(status_, control_id::kFirmwareStatus);
+    SetControlId(status_, firmware_id::kStatus);
 
     auto* groupLayout = new QGridLayout(group);
     groupLayout->addWidget(progress_, 0, 0, 1, 2);
@@ -43,9 +46,9 @@ CFirmwarednDlg::CFirmwarednDlg(const PortSettings& settings, Prompter& prompter,
     groupLayout->setColumnStretch(1, 1);
 
     start_ = new QPushButton(QStringLiteral("Start Download"), this);
-    SetControlId(start_, control_id::kStartDownload);
+    SetControlId(start_, firmware_id::kStartDownload);
     exit_ = new QPushButton(QStringLiteral("Exit"), this);
-    SetControlId(exit_, control_id::kOk);
+    SetControlId(exit_, firmware_id::kExit);
     start_->setAutoDefault(false);
     exit_->setAutoDefault(false);
     connect(start_, &QPushButton::clicked, this, &CFirmwarednDlg::OnStartDownload);
@@ -86,26 +89,18 @@ void CFirmwarednDlg::OnStartDownload()
         return;
     filePath_ = chosen;
 
-    // From here to the end of the transfer the window must stay: events are
-    // processed while the port opens and between pieces.
+    // From here to the end of the transfer the window must stay.
     busy_ = true;
-    FirmwareHooks hooks;
-    hooks.status = [this](const std::string& text) {
-        setStatus(QString::fromStdString(text));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
-    hooks.progress = [this](int percent) { progress_->setValue(percent); };
-    hooks.betweenPieces = [] {
-        // Keep painting, but let no click or key reach any window before
-        // the transfer has ended.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
-    hooks.sending = [this](bool on) {
+    FirmwareEvents events;
+    events.sending = [this](bool on) {
         sending_ = on;
         exit_->setEnabled(!on);
     };
-    hooks.message = [this](const FirmwareResult& soFar) { showOutcome(soFar); };
-    DownloadFirmware(port_, QFile::encodeName(filePath_).toStdString(), hooks);
+    events.message = [this](const FirmwareResult& soFar) { showOutcome(soFar); };
+    FirmwareJob job(port_, QFile::encodeName(filePath_).toStdString(), events);
+    platform::qt::JobProgressView outputs(progress_, [this](const QString& text) { setStatus(text); });
+    job.setObserver(&outputs);
+    driver_.run(job, this);
     busy_ = false;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -74,76 +75,158 @@ const char* FirmwareMessage(FirmwareOutcome outcome)
     return firmware_text::kSendFailed;
 }
 
-FirmwareResult DownloadFirmware(CDev& port, const std::string& filePath, const FirmwareHooks& hooks)
+FirmwareJob::FirmwareJob(CDev& port, std::string filePath, FirmwareEvents events)
+    : port_(port), filePath_(std::move(filePath)), events_(std::move(events))
 {
-    FirmwareResult result;
-    auto status = [&](const char* text) {
-        if (hooks.status)
-            hooks.status(text);
-    };
-    auto finish = [&](FirmwareOutcome outcome) {
-        result.outcome = outcome;
-        if (hooks.message)
-            hooks.message(result);
-    };
-    auto sending = [&](bool on) {
-        if (hooks.sending)
-            hooks.sending(on);
-    };
+}
 
-    status(firmware_text::kReady);
+void FirmwareJob::sending(bool on)
+{
+    if (events_.sending)
+        events_.sending(on);
+}
 
-    std::vector<std::uint8_t> data;
-    if (!readWholeFile(filePath, data, result.fileError)) {
-        finish(FirmwareOutcome::FileOpenError);
-        return result;
+void FirmwareJob::announce(FirmwareOutcome outcome)
+{
+    result_.outcome = outcome;
+    if (events_.message)
+        events_.message(result_);
+}
+
+platform::JobNext FirmwareJob::fail(FirmwareOutcome outcome)
+{
+    result_.outcome = outcome;
+    return platform::JobNext::cancel(FirmwareMessage(outcome), static_cast<int>(outcome));
+}
+
+platform::JobNext FirmwareJob::start()
+{
+    result_ = FirmwareResult{};
+    lastPieceFailed_ = false;
+    setStatus(firmware_text::kReady);
+    if (!readWholeFile(filePath_, data_, result_.fileError)) {
+        announce(FirmwareOutcome::FileOpenError);
+        return fail(FirmwareOutcome::FileOpenError);
     }
-    result.fileBytes = data.size();
+    result_.fileBytes = data_.size();
+    setStatus(firmware_text::kDownloading);
+    return platform::JobNext::step(kOpenPort, 0);
+}
 
-    status(firmware_text::kDownloading);
+platform::JobNext FirmwareJob::fire(int timerId)
+{
+    switch (timerId) {
+    case kOpenPort:
+        return openPort();
+    case kSendPiece:
+        return sendPiece();
+    case kFinish:
+        return finish();
+    default:
+        // Not a phase of this job: nothing was sent for it.
+        if (port_.IsOpen()) {
+            sending(false);
+            port_.Close();
+        }
+        return fail(FirmwareOutcome::SendFailed);
+    }
+}
 
-    if (port.Open() != 1) {
-        result.portError = port.LastOsError();
-        finish(FirmwareOutcome::PortOpenError);
-        return result;
+platform::JobNext FirmwareJob::openPort()
+{
+    if (port_.Open() != 1) {
+        result_.portError = port_.LastOsError();
+        announce(FirmwareOutcome::PortOpenError);
+        return fail(FirmwareOutcome::PortOpenError);
     }
     sending(true);
+    return platform::JobNext::step(data_.empty() ? kFinish : kSendPiece, 0);
+}
 
-    const std::size_t length = data.size();
-    bool lastPieceFailed = false;
-    while (result.bytesSent < length) {
-        const std::size_t left = length - result.bytesSent;
-        const int piece = static_cast<int>(std::min<std::size_t>(left, kFirmwarePieceBytes));
-        const int written = port.Write(data.data() + result.bytesSent, piece);
-        if (written != piece) {
-            result.portError = port.LastOsError();
-            if (piece == kFirmwarePieceBytes) {
-                finish(FirmwareOutcome::SendFailed);
-                sending(false);
-                port.Close();
-                return result;
-            }
-            // The last, shorter piece: the transfer ends as usual but without
-            // the success message.
-            finish(FirmwareOutcome::LastPieceSendFailed);
+platform::JobNext FirmwareJob::sendPiece()
+{
+    const std::size_t length = data_.size();
+    const std::size_t left = length - std::min(result_.bytesSent, length);
+    const int piece = static_cast<int>(std::min<std::size_t>(left, kFirmwarePieceBytes));
+    const int written = piece > 0 ? port_.Write(data_.data() + result_.bytesSent, piece) : 0;
+    if (written != piece) {
+        result_.portError = port_.LastOsError();
+        if (piece == kFirmwarePieceBytes) {
+            announce(FirmwareOutcome::SendFailed);
             sending(false);
-            lastPieceFailed = true;
-            break;
+            port_.Close();
+            return fail(FirmwareOutcome::SendFailed);
         }
-        result.bytesSent += static_cast<std::size_t>(piece);
-        if (hooks.progress)
-            hooks.progress(static_cast<int>(static_cast<std::uint64_t>(result.bytesSent) * 100u / length));
-        if (hooks.betweenPieces)
-            hooks.betweenPieces();
+        // The last, shorter piece: the transfer ends as usual but without
+        // the success message.
+        announce(FirmwareOutcome::LastPieceSendFailed);
+        sending(false);
+        lastPieceFailed_ = true;
+        return platform::JobNext::step(kFinish, 0);
+    }
+    result_.bytesSent += static_cast<std::size_t>(piece);
+    setProgress(static_cast<int>(static_cast<std::uint64_t>(result_.bytesSent) * 100u / length));
+    return platform::JobNext::step(result_.bytesSent < length ? kSendPiece : kFinish, 0);
+}
+
+platform::JobNext FirmwareJob::finish()
+{
+    if (!lastPieceFailed_)
+        announce(FirmwareOutcome::Success);
+    port_.Close();
+    setStatus(firmware_text::kFinished);
+    if (lastPieceFailed_)
+        return fail(FirmwareOutcome::LastPieceSendFailed);
+    sending(false);
+    return platform::JobNext::ok(firmware_text::kSuccess, static_cast<int>(FirmwareOutcome::Success));
+}
+
+platform::JobResult FirmwareJob::cancelled()
+{
+    if (port_.IsOpen()) {
+        sending(false);
+        port_.Close();
+    }
+    result_.outcome = FirmwareOutcome::SendFailed;
+    return platform::JobResult{platform::JobEnd::Cancel, firmware_text::kSendFailed,
+                               static_cast<int>(FirmwareOutcome::SendFailed)};
+}
+
+namespace {
+
+// Hands the job's outputs to a synchronous caller's hooks.
+class HookObserver final : public platform::JobObserver {
+public:
+    explicit HookObserver(const FirmwareHooks& hooks) : hooks_(hooks) {}
+    void progressChanged(const platform::JobProgress& progress) override
+    {
+        if (hooks_.progress)
+            hooks_.progress(progress.value);
+        if (hooks_.betweenPieces)
+            hooks_.betweenPieces();
+    }
+    void statusChanged(const std::string& status) override
+    {
+        if (hooks_.status)
+            hooks_.status(status);
     }
 
-    if (!lastPieceFailed)
-        finish(FirmwareOutcome::Success);
-    port.Close();
-    status(firmware_text::kFinished);
-    if (!lastPieceFailed)
-        sending(false);
-    return result;
+private:
+    const FirmwareHooks& hooks_;
+};
+
+} // namespace
+
+FirmwareResult DownloadFirmware(CDev& port, const std::string& filePath, const FirmwareHooks& hooks,
+                                platform::Clock& clock)
+{
+    FirmwareJob job(port, filePath, hooks);
+    HookObserver observer(hooks);
+    job.setObserver(&observer);
+    platform::runJob(job, clock);
+    if (port.IsOpen())
+        port.Close();
+    return job.result();
 }
 
 } // namespace corvane

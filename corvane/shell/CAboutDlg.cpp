@@ -1,6 +1,8 @@
 #include "corvane/shell/CAboutDlg.h"
 
+#include "corvane/shell/AboutDialogIds.h"
 #include "corvane/shell/ShellCommon.h"
+#include "platform/qt/ControlIds.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -21,7 +23,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
-    SetControlId(ok, control_id::kOk);
+    platform::qt::SetControlId(ok, about_id::kOk);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* row = new QHBoxLayout;

@@ -83,7 +83,7 @@ CZ400TCUtilityApp::CZ400TCUtilityApp(int& argc, char** argv) : QApplication(argc
 int CZ400TCUtilityApp::Run(const LaunchOptions& options)
 {
     platform::RegistryStore registry;
-    QtPrompter prompter;
+    platform::qt::QtPrompter prompter;
     CZ400TCUtilityDlg dialog(ShellServices{registry, prompter, platform::systemClock(), platform::systemDevices()});
     if (!options.portName.isEmpty())
         dialog.PreselectConnection(options.portName, options.tcpPort);

@@ -2,6 +2,9 @@
 
 #include "corvane/shell/CAboutDlg.h"
 #include "corvane/firmware/CFirmwarednDlg.h"
+#include "corvane/shell/MainDialogIds.h"
+#include "platform/qt/ControlIds.h"
+#include "platform/qt/Ipv4AddressEdit.h"
 #include "platform/serial_port.h"
 #include "platform/usb_printers.h"
 
@@ -15,14 +18,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace corvane {
 namespace {
+
+using platform::qt::SetControlId;
 
 const char* const kBaudRates[] = {"2400", "4800", "9600", "19200", "38400", "57600", "115200"};
 const char* const kParities[] = {"NONE", "ODD", "EVEN"};
@@ -59,24 +62,15 @@ std::string toLocal(const QString& path)
 
 QString NormalizeIpv4(const QString& text)
 {
-    const QStringList parts = text.trimmed().split(QLatin1Char('.'));
-    if (parts.size() > 4)
-        return {};
-    QStringList out;
-    for (const QString& part : parts) {
-        if (part.isEmpty()) {
-            out << QStringLiteral("0");
-            continue;
-        }
-        bool ok = false;
-        const int value = part.toInt(&ok, 10);
-        if (!ok || value < 0 || value > 255 || part.size() > 3)
-            return {};
-        out << QString::number(value);
-    }
-    while (out.size() < 4)
-        out << QStringLiteral("0");
-    return out.join(QLatin1Char('.'));
+    const QString normal = platform::qt::Ipv4AddressEdit::normalize(text);
+    if (!normal.isEmpty())
+        return normal;
+    // No field filled in at all reads as 0.0.0.0, as the system's address
+    // control reads an empty address.
+    const QString trimmed = text.trimmed();
+    if (trimmed.count(QLatin1Char('.')) <= 3 && QString(trimmed).remove(QLatin1Char('.')).isEmpty())
+        return QString::fromUtf8(shell_text::kDefaultIp);
+    return {};
 }
 
 CZ400TCUtilityDlg::CZ400TCUtilityDlg(const ShellServices& services, QWidget* parent)
@@ -112,27 +106,25 @@ void CZ400TCUtilityDlg::buildControls()
     auto* settingsBox = new QGroupBox(this);
     auto* grid = new QGridLayout(settingsBox);
 
-    interface_ = makeCombo(settingsBox, control_id::kInterface);
-    port_ = makeCombo(settingsBox, control_id::kPort);
-    baudRate_ = makeCombo(settingsBox, control_id::kBaudRate);
-    dataBits_ = makeCombo(settingsBox, control_id::kDataBits);
-    parity_ = makeCombo(settingsBox, control_id::kParity);
-    stopBits_ = makeCombo(settingsBox, control_id::kStopBits);
-    flowControl_ = makeCombo(settingsBox, control_id::kFlowControl);
+    interface_ = makeCombo(settingsBox, main_id::kInterface);
+    port_ = makeCombo(settingsBox, main_id::kPort);
+    baudRate_ = makeCombo(settingsBox, main_id::kBaudRate);
+    dataBits_ = makeCombo(settingsBox, main_id::kDataBits);
+    parity_ = makeCombo(settingsBox, main_id::kParity);
+    stopBits_ = makeCombo(settingsBox, main_id::kStopBits);
+    flowControl_ = makeCombo(settingsBox, main_id::kFlowControl);
     port_->setInsertPolicy(QComboBox::NoInsert);
 
     portLabel_ = new QLabel(QString::fromUtf8(shell_text::kPortLabel), settingsBox);
-    SetControlId(portLabel_, control_id::kPortLabel);
+    SetControlId(portLabel_, main_id::kPortLabel);
     baudLabel_ = new QLabel(settingsBox);
 
-    ipAddress_ = new QLineEdit(QString::fromUtf8(shell_text::kDefaultIp), settingsBox);
-    SetControlId(ipAddress_, control_id::kIpAddress);
-    static const QRegularExpression ipPattern(QStringLiteral(
-        "^((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])?\\.){0,3}(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])?$"));
-    ipAddress_->setValidator(new QRegularExpressionValidator(ipPattern, ipAddress_));
+    ipAddress_ = new platform::qt::Ipv4AddressEdit(settingsBox);
+    ipAddress_->setAddress(QString::fromUtf8(shell_text::kDefaultIp));
+    SetControlId(ipAddress_, main_id::kIpAddress);
 
     tcpPort_ = new QLineEdit(QString::fromUtf8(shell_text::kDefaultTcpPort), settingsBox);
-    SetControlId(tcpPort_, control_id::kTcpPort);
+    SetControlId(tcpPort_, main_id::kTcpPort);
     tcpPort_->setValidator(new QIntValidator(0, 65535, tcpPort_));
 
     int row = 0;
@@ -155,13 +147,13 @@ void CZ400TCUtilityDlg::buildControls()
     grid->setColumnStretch(1, 1);
 
     telvara_ = new QPushButton(QStringLiteral("Telvara"), this);
-    SetControlId(telvara_, control_id::kTelvara);
+    SetControlId(telvara_, main_id::kTelvara);
     nvImage_ = new QPushButton(QStringLiteral("NV Image Manager"), this);
-    SetControlId(nvImage_, control_id::kNvImageManager);
+    SetControlId(nvImage_, main_id::kNvImageManager);
     firmware_ = new QPushButton(QStringLiteral("Firmware Manager"), this);
-    SetControlId(firmware_, control_id::kFirmwareManager);
+    SetControlId(firmware_, main_id::kFirmwareManager);
     exit_ = new QPushButton(QStringLiteral("Exit"), this);
-    SetControlId(exit_, control_id::kOk);
+    SetControlId(exit_, main_id::kExit);
     for (QPushButton* button : {telvara_, nvImage_, firmware_})
         button->setAutoDefault(false);
     // Enter ends the window like "Exit", as the dialog's OK command does.
@@ -199,7 +191,7 @@ void CZ400TCUtilityDlg::buildControls()
     top->addLayout(buttons);
 
     description_ = new QLabel(this);
-    SetControlId(description_, control_id::kDescription);
+    SetControlId(description_, main_id::kDescription);
     description_->setWordWrap(true);
     description_->setFrameShape(QFrame::StyledPanel);
     description_->setMargin(6);

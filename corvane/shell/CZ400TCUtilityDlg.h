@@ -21,6 +21,10 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace platform::qt {
+class Ipv4AddressEdit;
+}
+
 namespace corvane {
 
 class CZ400TCUtilityDlg : public QDialog {
@@ -69,7 +73,7 @@ private:
     QLabel* portLabel_ = nullptr;
     QLabel* baudLabel_ = nullptr;
     QLineEdit* tcpPort_ = nullptr;
-    QLineEdit* ipAddress_ = nullptr;
+    platform::qt::Ipv4AddressEdit* ipAddress_ = nullptr;
     QComboBox* baudRate_ = nullptr;
     QComboBox* dataBits_ = nullptr;
     QComboBox* parity_ = nullptr;

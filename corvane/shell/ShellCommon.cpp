@@ -2,34 +2,8 @@
 
 #include <QPainter>
 #include <QPixmap>
-#include <QVariant>
-#include <QWidget>
 
 namespace corvane {
-
-void SetControlId(QWidget* widget, int id)
-{
-    widget->setProperty(kControlIdProperty, id);
-}
-
-QWidget* FindControl(QWidget* root, int id)
-{
-    if (root == nullptr)
-        return nullptr;
-    if (root->property(kControlIdProperty).toInt() == id)
-        return root;
-    const auto children = root->findChildren<QWidget*>();
-    for (QWidget* child : children) {
-        // Controls of another window opened on top (a child dialog) are not
-        // this window's.
-        if (child->window() != root->window())
-            continue;
-        const QVariant value = child->property(kControlIdProperty);
-        if (value.isValid() && value.toInt() == id)
-            return child;
-    }
-    return nullptr;
-}
 
 QString DisplayText(const char* text)
 {

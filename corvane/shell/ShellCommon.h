@@ -1,6 +1,7 @@
 // What the Corvane windows share: the services they are built on (so tests
 // can give them a fake printer, a temporary registry file and a recording
-// prompter), the program's texts, control ids and the program icon.
+// prompter), the main window's and about box's texts and the program icon.
+// Control ids live in each dialog's own header (MainDialogIds.h, ...).
 #pragma once
 
 #include "corvane/version.h"
@@ -12,13 +13,11 @@
 #include <QIcon>
 #include <QString>
 
-class QWidget;
-
 namespace corvane {
 
 struct ShellServices {
     platform::RegistryStore& registry;
-    Prompter& prompter;
+    platform::qt::Prompter& prompter;
     platform::Clock& clock;
     platform::Devices& devices;
 };
@@ -41,36 +40,6 @@ inline constexpr const char* kDefaultIp = "0.0.0.0";
 inline constexpr const char* kDefaultTcpPort = "9100";
 inline constexpr const char* kSerialDefaultPort = "COM1";
 } // namespace shell_text
-
-// Control ids, carried by each control as the dynamic property "controlId".
-namespace control_id {
-inline constexpr int kOk = 1;            // "Exit" / "OK"
-inline constexpr int kTelvara = 1000;
-inline constexpr int kNvImageManager = 1001;
-inline constexpr int kFirmwareManager = 1002;
-inline constexpr int kDescription = 1003;
-inline constexpr int kInterface = 1006;
-inline constexpr int kPort = 1007;
-inline constexpr int kBaudRate = 1008;
-inline constexpr int kParity = 1009;
-inline constexpr int kStopBits = 1010;
-inline constexpr int kDataBits = 1011;
-inline constexpr int kFlowControl = 1012;
-inline constexpr int kIpAddress = 1074;
-inline constexpr int kTcpPort = 1075;
-inline constexpr int kPortLabel = 1077;
-// Firmware download window.
-inline constexpr int kFirmwareStatus = 1003;
-inline constexpr int kFirmwareProgress = 1005;
-inline constexpr int kStartDownload = 1026;
-} // namespace control_id
-
-inline constexpr const char* kControlIdProperty = "controlId";
-
-void SetControlId(QWidget* widget, int id);
-// The control of root's window (or root itself) carrying `id`, or nullptr;
-// controls of dialogs opened on top of it are not searched.
-QWidget* FindControl(QWidget* root, int id);
 
 // Texts with Windows line breaks shown with this platform's.
 QString DisplayText(const char* text);

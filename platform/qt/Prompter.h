@@ -1,4 +1,4 @@
-// Message boxes and file dialogs of the Corvane windows go through this
+// Message boxes and file dialogs of the programs' windows go through this
 // interface, so GUI tests can record what the user would be told and answer
 // the dialogs without a modal loop blocking them.
 #pragma once
@@ -7,7 +7,7 @@
 
 class QWidget;
 
-namespace corvane {
+namespace platform::qt {
 
 class Prompter {
 public:
@@ -42,4 +42,4 @@ public:
                             const QString& filter) override;
 };
 
-} // namespace corvane
+} // namespace platform::qt

@@ -3,7 +3,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-namespace corvane {
+namespace platform::qt {
 namespace {
 
 void showBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
@@ -47,4 +47,4 @@ QString QtPrompter::getSaveFileName(QWidget* parent, const QString& caption, con
     return QFileDialog::getSaveFileName(parent, caption, initialPath, filter);
 }
 
-} // namespace corvane
+} // namespace platform::qt

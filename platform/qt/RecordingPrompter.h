@@ -8,7 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace corvane::testing {
+namespace platform::qt::testing {
 
 struct RecordedMessage {
     QString kind;      // "information", "warning", "question"
@@ -58,4 +58,4 @@ public:
     QStringList fileAnswers;   // an empty entry answers "Cancel"
 };
 
-} // namespace corvane::testing
+} // namespace platform::qt::testing

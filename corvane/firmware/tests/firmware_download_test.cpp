@@ -281,5 +281,91 @@ TEST_F(FirmwareDownloadTest, SerialPortCarriesTheLineSettingsAndTheWholeFile)
     EXPECT_EQ(progress, (std::vector<int>{99, 100}));
 }
 
+// The transfer as a job: one phase per piece, ends mapped to Ok / Cancel.
+class FirmwareJobTest : public FirmwareDownloadTest {
+protected:
+    // Runs the job phase by phase, recording the timer ids it asks for.
+    platform::JobResult runRecording(FirmwareJob& job, const platform::JobCancel* cancel = nullptr)
+    {
+        platform::JobNext next = job.start();
+        while (!next.isEnd()) {
+            phases.push_back(next.timerId());
+            EXPECT_EQ(next.delayMs(), 0u);
+            if (cancel != nullptr && cancel->requested())
+                return job.cancelled();
+            next = job.fire(next.timerId());
+        }
+        return next.result();
+    }
+    std::vector<int> phases;
+};
+
+TEST_F(FirmwareJobTest, OnePhasePerPieceBetweenOpenAndFinish)
+{
+    FirmwareJob job(port, writeFile("fw.fls", pattern(9000)), hooks);
+    const platform::JobResult end = runRecording(job);
+
+    EXPECT_EQ(phases, (std::vector<int>{FirmwareJob::kOpenPort, FirmwareJob::kSendPiece, FirmwareJob::kSendPiece,
+                                        FirmwareJob::kSendPiece, FirmwareJob::kFinish}));
+    EXPECT_EQ(end.end, platform::JobEnd::Ok);
+    EXPECT_EQ(end.message, firmware_text::kSuccess);
+    EXPECT_EQ(end.code, static_cast<int>(FirmwareOutcome::Success));
+    EXPECT_EQ(job.progress().value, 100);
+    EXPECT_EQ(job.status(), firmware_text::kFinished);
+    EXPECT_EQ(pieceSizes(), (std::vector<std::size_t>{4096, 4096, 808}));
+}
+
+TEST_F(FirmwareJobTest, FailuresEndWithCancelAndTheirMessage)
+{
+    printer.onWrite = [this](const Bytes&) { printer.writeLimit = 100; };
+    FirmwareJob job(port, writeFile("fw.fls", pattern(5000)), hooks);
+    const platform::JobResult end = runRecording(job);
+    EXPECT_EQ(end.end, platform::JobEnd::Cancel);
+    EXPECT_EQ(end.message, "Error : Send Failed!");
+    EXPECT_EQ(end.code, static_cast<int>(FirmwareOutcome::LastPieceSendFailed));
+    // The failed last piece still runs the finishing phase.
+    EXPECT_EQ(phases.back(), FirmwareJob::kFinish);
+    EXPECT_EQ(job.status(), firmware_text::kFinished);
+
+    FirmwareJob missing(port, (dir_ / "none.fls").string(), hooks);
+    phases.clear();
+    const platform::JobResult noFile = runRecording(missing);
+    EXPECT_TRUE(phases.empty());
+    EXPECT_EQ(noFile.message, "Error : File Open Error!");
+    EXPECT_EQ(noFile.code, static_cast<int>(FirmwareOutcome::FileOpenError));
+}
+
+TEST_F(FirmwareJobTest, CancelBetweenPiecesClosesThePortAndSendsNoMore)
+{
+    platform::JobCancel cancel;
+    printer.onWrite = [&](const Bytes&) {
+        if (printer.writes.size() == 2)
+            cancel.request();
+    };
+    FirmwareJob job(port, writeFile("fw.fls", pattern(5 * 4096)), hooks);
+    const platform::JobResult end = runRecording(job, &cancel);
+
+    EXPECT_EQ(end.end, platform::JobEnd::Cancel);
+    EXPECT_EQ(printer.writes.size(), 2u);
+    EXPECT_EQ(job.result().bytesSent, 8192u);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(printer.closes, 1);
+    EXPECT_EQ(sending, (std::vector<bool>{true, false}));
+    // No success (or any) message box for a cancelled transfer.
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(FirmwareJobTest, AnUnknownTimerIdIsRefusedWithThePortClosed)
+{
+    FirmwareJob job(port, writeFile("fw.fls", pattern(10)), hooks);
+    ASSERT_FALSE(job.start().isEnd());
+    ASSERT_FALSE(job.fire(FirmwareJob::kOpenPort).isEnd());
+    const platform::JobNext next = job.fire(42);
+    ASSERT_TRUE(next.isEnd());
+    EXPECT_EQ(next.result().end, platform::JobEnd::Cancel);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(printer.written.empty());
+}
+
 } // namespace
 } // namespace corvane

@@ -2,11 +2,15 @@
 // device tree, messages and file dialogs answered by a recording prompter.
 #include "corvane/shell/CAboutDlg.h"
 #include "corvane/firmware/CFirmwarednDlg.h"
+#include "corvane/firmware/FirmwareIds.h"
+#include "corvane/shell/AboutDialogIds.h"
+#include "corvane/shell/MainDialogIds.h"
 #include "corvane/shell/CZ400TCUtilityDlg.h"
 #include "corvane/shell/CorvaneRegistry.h"
 #include "corvane/shell/ShellCommon.h"
 #include "corvane/shell/StoredConnection.h"
 #include "platform/testing/fake_devices.h"
+#include "platform/qt/ControlIds.h"
 #include "platform/qt/RecordingPrompter.h"
 
 #include <QApplication>
@@ -16,6 +20,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -25,14 +30,14 @@
 #include <memory>
 
 using namespace corvane;
-using corvane::testing::RecordingPrompter;
+using platform::qt::testing::RecordingPrompter;
 
 namespace {
 
 template <typename T>
 T* control(QWidget* root, int id)
 {
-    return qobject_cast<T*>(FindControl(root, id));
+    return qobject_cast<T*>(platform::qt::FindControl(root, id));
 }
 
 QStringList itemsOf(QComboBox* combo)
@@ -48,6 +53,32 @@ bool writeText(const QString& path, const QByteArray& text)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+// Counts the paint events a window receives.
+class PaintCounter final : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+};
+
+// A click as the window system would queue it: press and release.
+void postClick(QWidget* widget)
+{
+    const QPointF at(widget->width() / 2.0, widget->height() / 2.0);
+    const QPointF global = widget->mapToGlobal(at);
+    QCoreApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
+                                                        Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
+                                                        Qt::NoButton, Qt::NoModifier));
 }
 
 bool link(const QString& target, const QString& linkPath)
@@ -127,31 +158,31 @@ private slots:
     {
         CZ400TCUtilityDlg dlg(services());
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Corvane for PC V3.0.2"));
-        auto* iface = control<QComboBox>(&dlg, control_id::kInterface);
+        auto* iface = control<QComboBox>(&dlg, main_id::kInterface);
         QCOMPARE(itemsOf(iface), (QStringList{"Serial / RS232C", "USB", "TCP/IP"}));
         QCOMPARE(iface->currentText(), QStringLiteral("Serial / RS232C"));
-        QCOMPARE(control<QComboBox>(&dlg, control_id::kPort)->currentText(), QStringLiteral("COM1"));
-        QVERIFY(control<QComboBox>(&dlg, control_id::kPort)->isEditable());
-        auto* baud = control<QComboBox>(&dlg, control_id::kBaudRate);
+        QCOMPARE(control<QComboBox>(&dlg, main_id::kPort)->currentText(), QStringLiteral("COM1"));
+        QVERIFY(control<QComboBox>(&dlg, main_id::kPort)->isEditable());
+        auto* baud = control<QComboBox>(&dlg, main_id::kBaudRate);
         QCOMPARE(itemsOf(baud), (QStringList{"2400", "4800", "9600", "19200", "38400", "57600", "115200"}));
         QCOMPARE(baud->currentText(), QStringLiteral("115200"));
-        QCOMPARE(control<QComboBox>(&dlg, control_id::kDataBits)->currentText(), QStringLiteral("8"));
-        QCOMPARE(itemsOf(control<QComboBox>(&dlg, control_id::kParity)), (QStringList{"NONE", "ODD", "EVEN"}));
-        QCOMPARE(control<QComboBox>(&dlg, control_id::kParity)->currentText(), QStringLiteral("NONE"));
-        QCOMPARE(control<QComboBox>(&dlg, control_id::kStopBits)->currentText(), QStringLiteral("1"));
-        QCOMPARE(control<QComboBox>(&dlg, control_id::kFlowControl)->currentText(), QStringLiteral("DTR/DSR"));
-        QCOMPARE(control<QLabel>(&dlg, control_id::kPortLabel)->text(), QStringLiteral("Port :"));
-        QCOMPARE(control<QLabel>(&dlg, control_id::kDescription)->text(),
+        QCOMPARE(control<QComboBox>(&dlg, main_id::kDataBits)->currentText(), QStringLiteral("8"));
+        QCOMPARE(itemsOf(control<QComboBox>(&dlg, main_id::kParity)), (QStringList{"NONE", "ODD", "EVEN"}));
+        QCOMPARE(control<QComboBox>(&dlg, main_id::kParity)->currentText(), QStringLiteral("NONE"));
+        QCOMPARE(control<QComboBox>(&dlg, main_id::kStopBits)->currentText(), QStringLiteral("1"));
+        QCOMPARE(control<QComboBox>(&dlg, main_id::kFlowControl)->currentText(), QStringLiteral("DTR/DSR"));
+        QCOMPARE(control<QLabel>(&dlg, main_id::kPortLabel)->text(), QStringLiteral("Port :"));
+        QCOMPARE(control<QLabel>(&dlg, main_id::kDescription)->text(),
                  QStringLiteral(" * Select Menu \n This application is Corvane. You can change communication "
                                 "setting, code page and download NV image, etc."));
-        QVERIFY(control<QPushButton>(&dlg, control_id::kFirmwareManager)->isEnabled());
-        QVERIFY(!control<QPushButton>(&dlg, control_id::kTelvara)->isEnabled());
-        QVERIFY(!control<QPushButton>(&dlg, control_id::kNvImageManager)->isEnabled());
-        QCOMPARE(control<QPushButton>(&dlg, control_id::kOk)->text(), QStringLiteral("Exit"));
+        QVERIFY(control<QPushButton>(&dlg, main_id::kFirmwareManager)->isEnabled());
+        QVERIFY(!control<QPushButton>(&dlg, main_id::kTelvara)->isEnabled());
+        QVERIFY(!control<QPushButton>(&dlg, main_id::kNvImageManager)->isEnabled());
+        QCOMPARE(control<QPushButton>(&dlg, main_id::kExit)->text(), QStringLiteral("Exit"));
         QVERIFY(prompter_->messages.isEmpty());
 
         // Exit stores the first-start connection.
-        control<QPushButton>(&dlg, control_id::kOk)->click();
+        control<QPushButton>(&dlg, main_id::kExit)->click();
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         StoredConnection stored;
         QVERIFY(LoadStoredConnection(*store_, stored));
@@ -172,23 +203,23 @@ private slots:
         storeConnection(kInterfaceSerial, PortSettings{"COM7", 9600, 2, 8, 2, 0});
 
         CZ400TCUtilityDlg dlg(services());
-        auto* port = control<QComboBox>(&dlg, control_id::kPort);
+        auto* port = control<QComboBox>(&dlg, main_id::kPort);
         // The present devices, and the stored name although it is not one of them.
         QVERIFY(itemsOf(port).contains(root_ + "/dev/ttyS6"));
         QVERIFY(itemsOf(port).contains(root_ + "/dev/ttyUSB0"));
         QVERIFY(!itemsOf(port).contains(root_ + "/dev/ttyS0"));
         QCOMPARE(port->currentText(), QStringLiteral("COM7"));
-        QCOMPARE(control<QComboBox>(&dlg, control_id::kBaudRate)->currentText(), QStringLiteral("9600"));
-        QCOMPARE(control<QComboBox>(&dlg, control_id::kParity)->currentText(), QStringLiteral("EVEN"));
-        QCOMPARE(control<QComboBox>(&dlg, control_id::kStopBits)->currentText(), QStringLiteral("2"));
-        QCOMPARE(control<QComboBox>(&dlg, control_id::kFlowControl)->currentText(), QStringLiteral("NONE"));
+        QCOMPARE(control<QComboBox>(&dlg, main_id::kBaudRate)->currentText(), QStringLiteral("9600"));
+        QCOMPARE(control<QComboBox>(&dlg, main_id::kParity)->currentText(), QStringLiteral("EVEN"));
+        QCOMPARE(control<QComboBox>(&dlg, main_id::kStopBits)->currentText(), QStringLiteral("2"));
+        QCOMPARE(control<QComboBox>(&dlg, main_id::kFlowControl)->currentText(), QStringLiteral("NONE"));
 
         // A present device picked from the list, then a typed path, is what Exit stores.
         port->setCurrentIndex(port->findText(root_ + "/dev/ttyS6"));
         dlg.ReadControls();
         QCOMPARE(QString::fromStdString(dlg.CurrentSettings().portName), root_ + "/dev/ttyS6");
         port->setEditText(QStringLiteral("/dev/rfcomm3"));
-        control<QPushButton>(&dlg, control_id::kOk)->click();
+        control<QPushButton>(&dlg, main_id::kExit)->click();
         StoredConnection stored;
         QVERIFY(LoadStoredConnection(*store_, stored));
         QCOMPARE(stored.settings.portName, std::string("/dev/rfcomm3"));
@@ -204,16 +235,16 @@ private slots:
 
         CZ400TCUtilityDlg dlg(services());
         QCOMPARE(dlg.InterfaceIndex(), int(kInterfaceTcp));
-        auto* ip = control<QLineEdit>(&dlg, control_id::kIpAddress);
-        auto* tcpPort = control<QLineEdit>(&dlg, control_id::kTcpPort);
+        auto* ip = control<QLineEdit>(&dlg, main_id::kIpAddress);
+        auto* tcpPort = control<QLineEdit>(&dlg, main_id::kTcpPort);
         QCOMPARE(ip->text(), QStringLiteral("192.168.1.50"));
         QCOMPARE(tcpPort->text(), QStringLiteral("9100"));
-        QCOMPARE(control<QLabel>(&dlg, control_id::kPortLabel)->text(), QStringLiteral("IP : "));
+        QCOMPARE(control<QLabel>(&dlg, main_id::kPortLabel)->text(), QStringLiteral("IP : "));
         QVERIFY(ip->isVisibleTo(&dlg));
-        QVERIFY(!control<QComboBox>(&dlg, control_id::kPort)->isVisibleTo(&dlg));
-        QVERIFY(!control<QComboBox>(&dlg, control_id::kParity)->isEnabled());
+        QVERIFY(!control<QComboBox>(&dlg, main_id::kPort)->isVisibleTo(&dlg));
+        QVERIFY(!control<QComboBox>(&dlg, main_id::kParity)->isEnabled());
 
-        control<QPushButton>(&dlg, control_id::kOk)->click();
+        control<QPushButton>(&dlg, main_id::kExit)->click();
         StoredConnection stored;
         QVERIFY(LoadStoredConnection(*store_, stored));
         QCOMPARE(stored.interfaceIndex, int(kInterfaceTcp));
@@ -229,8 +260,8 @@ private slots:
         {
             CZ400TCUtilityDlg dlg(services());
             dlg.show();
-            control<QComboBox>(&dlg, control_id::kInterface)->setCurrentIndex(kInterfaceTcp);
-            control<QLineEdit>(&dlg, control_id::kIpAddress)->setText(QStringLiteral("10.0.0.9"));
+            control<QComboBox>(&dlg, main_id::kInterface)->setCurrentIndex(kInterfaceTcp);
+            control<QLineEdit>(&dlg, main_id::kIpAddress)->setText(QStringLiteral("10.0.0.9"));
             QVERIFY(dlg.close());
             QCOMPARE(dlg.result(), int(QDialog::Rejected));
         }
@@ -244,7 +275,7 @@ private slots:
     void usbWithoutPrinterFallsBackToSerial()
     {
         CZ400TCUtilityDlg dlg(services());
-        auto* iface = control<QComboBox>(&dlg, control_id::kInterface);
+        auto* iface = control<QComboBox>(&dlg, main_id::kInterface);
         iface->setCurrentIndex(kInterfaceTcp);
         iface->setCurrentIndex(kInterfaceUsb);
 
@@ -252,13 +283,13 @@ private slots:
         QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Corvane"));
         QCOMPARE(prompter_->messages[0].text, QStringLiteral("Not connected USB printer!"));
         QCOMPARE(iface->currentText(), QStringLiteral("Serial / RS232C"));
-        auto* port = control<QComboBox>(&dlg, control_id::kPort);
+        auto* port = control<QComboBox>(&dlg, main_id::kPort);
         QCOMPARE(port->currentText(), QStringLiteral("COM1"));
         QVERIFY(port->isVisibleTo(&dlg));
-        QVERIFY(control<QComboBox>(&dlg, control_id::kBaudRate)->isEnabled());
-        QVERIFY(control<QComboBox>(&dlg, control_id::kParity)->isEnabled());
-        QVERIFY(!control<QLineEdit>(&dlg, control_id::kIpAddress)->isVisibleTo(&dlg));
-        QCOMPARE(control<QLabel>(&dlg, control_id::kPortLabel)->text(), QStringLiteral("Port :"));
+        QVERIFY(control<QComboBox>(&dlg, main_id::kBaudRate)->isEnabled());
+        QVERIFY(control<QComboBox>(&dlg, main_id::kParity)->isEnabled());
+        QVERIFY(!control<QLineEdit>(&dlg, main_id::kIpAddress)->isVisibleTo(&dlg));
+        QCOMPARE(control<QLabel>(&dlg, main_id::kPortLabel)->text(), QStringLiteral("Port :"));
     }
 
     void storedUsbWithoutPrinterFallsBackAtStart()
@@ -268,7 +299,7 @@ private slots:
         QCOMPARE(prompter_->messages.size(), 1);
         QCOMPARE(prompter_->messages[0].text, QStringLiteral("Not connected USB printer!"));
         QCOMPARE(dlg.InterfaceIndex(), int(kInterfaceSerial));
-        QCOMPARE(control<QComboBox>(&dlg, control_id::kPort)->currentText(), QStringLiteral("COM1"));
+        QCOMPARE(control<QComboBox>(&dlg, main_id::kPort)->currentText(), QStringLiteral("COM1"));
     }
 
     void usbPrintersAreListedAndTheStoredOneIsSelected()
@@ -280,18 +311,18 @@ private slots:
 
         CZ400TCUtilityDlg dlg(services());
         QVERIFY(prompter_->messages.isEmpty());
-        auto* port = control<QComboBox>(&dlg, control_id::kPort);
+        auto* port = control<QComboBox>(&dlg, main_id::kPort);
         QCOMPARE(itemsOf(port), (QStringList{"USB01", "USB02"}));
         QCOMPARE(port->currentText(), QStringLiteral("USB02"));
         QCOMPARE(dlg.UsbPaths().size(), std::size_t(2));
         QCOMPARE(QString::fromStdString(dlg.UsbPaths()[0]), root_ + "/dev/usb/lp0");
-        auto* baud = control<QComboBox>(&dlg, control_id::kBaudRate);
+        auto* baud = control<QComboBox>(&dlg, main_id::kBaudRate);
         QVERIFY(baud->isVisibleTo(&dlg));
         QVERIFY(!baud->isEnabled());
-        QVERIFY(!control<QComboBox>(&dlg, control_id::kFlowControl)->isEnabled());
+        QVERIFY(!control<QComboBox>(&dlg, main_id::kFlowControl)->isEnabled());
 
         port->setCurrentIndex(0);
-        control<QPushButton>(&dlg, control_id::kOk)->click();
+        control<QPushButton>(&dlg, main_id::kExit)->click();
         StoredConnection stored;
         QVERIFY(LoadStoredConnection(*store_, stored));
         QCOMPARE(stored.interfaceIndex, int(kInterfaceUsb));
@@ -328,10 +359,10 @@ private slots:
                 return;
             handedOver = fw->Port().settings;
             title = fw->windowTitle();
-            status = control<QLabel>(fw, control_id::kFirmwareStatus)->text();
+            status = control<QLabel>(fw, firmware_id::kStatus)->text();
             fw->reject();
         });
-        control<QPushButton>(&dlg, control_id::kFirmwareManager)->click();
+        control<QPushButton>(&dlg, main_id::kFirmwareManager)->click();
         QCOMPARE(title, QStringLiteral("Firmware Download Manager"));
         QCOMPARE(status, QStringLiteral("Select Firmware File(*.fls). "));
         QCOMPARE(handedOver.portName, std::string("COM2"));
@@ -350,10 +381,10 @@ private slots:
         CFirmwarednDlg fw(PortSettings{"NET10.0.0.5", 9100, 0, 8, 0, 0}, *prompter_, clock, devices);
         fw.show();
 
-        auto* progress = control<QProgressBar>(&fw, control_id::kFirmwareProgress);
-        auto* status = control<QLabel>(&fw, control_id::kFirmwareStatus);
-        auto* start = control<QPushButton>(&fw, control_id::kStartDownload);
-        auto* exitButton = control<QPushButton>(&fw, control_id::kOk);
+        auto* progress = control<QProgressBar>(&fw, firmware_id::kProgress);
+        auto* status = control<QLabel>(&fw, firmware_id::kStatus);
+        auto* start = control<QPushButton>(&fw, firmware_id::kStartDownload);
+        auto* exitButton = control<QPushButton>(&fw, firmware_id::kExit);
         QCOMPARE(progress->minimum(), 0);
         QCOMPARE(progress->maximum(), 100);
         QCOMPARE(progress->value(), 0);
@@ -437,6 +468,91 @@ private slots:
         QVERIFY(!prompter_->messages[3].details.isEmpty());
     }
 
+    void noTwoControlsOfAWindowShareAnId()
+    {
+        CZ400TCUtilityDlg dlg(services());
+        QCOMPARE(platform::qt::DuplicateControlIds(&dlg), QList<int>());
+        CFirmwarednDlg fw(PortSettings{}, *prompter_, platform::systemClock(), platform::systemDevices(), &dlg);
+        QCOMPARE(platform::qt::DuplicateControlIds(&fw), QList<int>());
+        // The description (main window) and the status (firmware window)
+        // both are 1003: each is found in its own window only.
+        QCOMPARE(control<QLabel>(&dlg, main_id::kDescription)->text().startsWith(QStringLiteral(" * Select")), true);
+        QCOMPARE(control<QLabel>(&fw, firmware_id::kStatus)->text(), QStringLiteral("Select Firmware File(*.fls). "));
+        CAboutDlg about(&dlg);
+        QCOMPARE(platform::qt::DuplicateControlIds(&about), QList<int>());
+    }
+
+    void firmwareWindowPaintsWhileASlowPrinterTakesAPiece()
+    {
+        platform::ManualClock printerClock;
+        corvane::testing::FakePrinter printer(printerClock);
+        corvane::testing::FakeDevices devices(printer);
+        // The port waits on the real clock: its pauses go through the wait hook.
+        CFirmwarednDlg fw(PortSettings{"NET10.0.0.5", 9100, 0, 8, 0, 0}, *prompter_, platform::systemClock(),
+                          devices);
+        fw.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&fw));
+        PaintCounter paints(&fw);
+        QTimer repaint;
+        connect(&repaint, &QTimer::timeout, &fw, [&fw] { fw.update(); });
+        repaint.start(20);
+
+        QList<int> paintsDuringWrite;
+        printer.onWrite = [&](const corvane::testing::Bytes&) {
+            // A printer that takes 400 ms per piece.
+            const int before = paints.count;
+            platform::systemClock().pauseMs(400);
+            paintsDuringWrite << paints.count - before;
+        };
+        const QString path = dir_->filePath(QStringLiteral("fw.fls"));
+        QVERIFY(writeText(path, QByteArray(8192, 'F')));
+        prompter_->fileAnswers << path;
+        control<QPushButton>(&fw, firmware_id::kStartDownload)->click();
+
+        QCOMPARE(paintsDuringWrite.size(), 2);
+        for (int n : paintsDuringWrite)
+            QVERIFY2(n >= 3, qPrintable(QString::number(n)));
+        QCOMPARE(prompter_->messages.size(), 1);
+        QCOMPARE(prompter_->messages[0].text, QStringLiteral("Success to download firmware!"));
+    }
+
+    void exitClickedDuringTheTransferWaitsUntilItHasEnded()
+    {
+        platform::ManualClock clock;
+        corvane::testing::FakePrinter printer(clock);
+        corvane::testing::FakeDevices devices(printer);
+        CFirmwarednDlg fw(PortSettings{"NET10.0.0.5", 9100, 0, 8, 0, 0}, *prompter_, clock, devices);
+        fw.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&fw));
+        auto* exitButton = control<QPushButton>(&fw, firmware_id::kExit);
+        int exitClicks = 0;
+        connect(exitButton, &QPushButton::clicked, [&] { ++exitClicks; });
+
+        QList<int> clicksSeen;
+        int messagesAtExit = -1;
+        connect(exitButton, &QPushButton::clicked, [&] { messagesAtExit = int(prompter_->messages.size()); });
+        printer.onWrite = [&](const corvane::testing::Bytes&) {
+            if (printer.writes.size() == 1)
+                postClick(exitButton);
+            // Time for the event loop between and inside the phases.
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            clicksSeen << exitClicks;
+        };
+        const QString path = dir_->filePath(QStringLiteral("fw.fls"));
+        QVERIFY(writeText(path, QByteArray(4 * 4096, 'F')));
+        prompter_->fileAnswers << path;
+        control<QPushButton>(&fw, firmware_id::kStartDownload)->click();
+
+        QCOMPARE(printer.written.size(), std::size_t(4 * 4096));
+        QCOMPARE(clicksSeen, (QList<int>{0, 0, 0, 0}));
+        QCOMPARE(exitClicks, 0);
+        // Not lost either: once the transfer has ended the click reaches the
+        // enabled Exit, after the success message.
+        QTRY_COMPARE_WITH_TIMEOUT(exitClicks, 1, 2000);
+        QCOMPARE(messagesAtExit, 1);
+        QCOMPARE(fw.result(), int(QDialog::Accepted));
+    }
+
     void aboutBoxNamesTheProgram()
     {
         CZ400TCUtilityDlg dlg(services());
@@ -453,7 +569,7 @@ private slots:
                 return;
             title = about->windowTitle();
             name = about->findChild<QLabel*>(QStringLiteral("programName"))->text();
-            control<QPushButton>(about, control_id::kOk)->click();
+            control<QPushButton>(about, about_id::kOk)->click();
         });
         action->trigger();
         QCOMPARE(title, QStringLiteral("About Corvane"));
@@ -481,9 +597,9 @@ private slots:
         fw.show();
         QVERIFY(QTest::qWaitForWindowExposed(&fw));
         prompter_->fileAnswers << path;
-        control<QPushButton>(&fw, control_id::kStartDownload)->click();
+        control<QPushButton>(&fw, firmware_id::kStartDownload)->click();
         const QString fwPath = QStringLiteral(CORVANE_SCREENSHOT_DIR "/corvane-firmware.png");
-        QCOMPARE(control<QProgressBar>(&fw, control_id::kFirmwareProgress)->value(), 50);
+        QCOMPARE(control<QProgressBar>(&fw, firmware_id::kProgress)->value(), 50);
         QVERIFY(fw.grab().save(fwPath));
 
         for (const QString& file : {mainPath, fwPath}) {
