@@ -138,7 +138,8 @@ JobResult firmware(const PortSettings& settings, int stallTimeoutMs, const std::
         r.plainText = message + "\n";
         return r;
     case FirmwareOutcome::FileOpenError:
-        r = failure(kExitFailed, "file", message);
+        // Refused before anything was sent: the port is not even opened.
+        r = failure(kExitUsage, "file", message);
         if (result.fileError.isSet())
             r.reason = result.fileError.describe();
         return r;

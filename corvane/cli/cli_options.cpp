@@ -97,8 +97,8 @@ ProgramSpec makeSpec()
     };
     s.exitStatuses = {
         {0, "success"},
-        {1, "the printer exchange or the port failed, or the firmware file could not be read"},
-        {2, "usage error, or no connection to use; nothing was sent"},
+        {1, "the printer exchange or the port failed"},
+        {2, "usage error, no connection to use, or an unreadable firmware file; nothing was sent"},
         {129, "stopped by SIGHUP; the port was released"},
         {130, "stopped by SIGINT (Ctrl+C); the port was released"},
         {143, "stopped by SIGTERM; the port was released"},

@@ -76,7 +76,8 @@ class TestFirmware:
     def test_missing_file(self, corvane_cli, pty_printer, tmp_path):
         printer = pty_printer()
         result = corvane_cli("firmware", tmp_path / "none.fls", via=printer)
-        expect_error(result, EXIT_FAILED, "error file: Error : File Open Error!")
+        # Refused before anything was sent: a usage-class failure.
+        expect_error(result, EXIT_USAGE, "error file: Error : File Open Error!")
 
 
 class TestConnectionErrors:
