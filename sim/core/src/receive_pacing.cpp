@@ -15,9 +15,9 @@ ReadPacer::ReadPacer(const ReadPacing& pacing, std::size_t maxRead, std::uint64_
     : pacing_(pacing), maxRead_(std::max<std::size_t>(maxRead, 1)), refilledMs_(nowMs)
 {
     if (pacing_.bytesPerSecond > 0) {
-        const std::uint64_t bucket =
-            std::clamp<std::uint64_t>(pacing_.bytesPerSecond / 20, 1, maxRead_);
+        const std::uint64_t bucket = std::max<std::uint64_t>(pacing_.bytesPerSecond / 20, 1);
         capacityMilli_ = bucket * 1000;
+        thresholdMilli_ = std::min<std::uint64_t>(bucket, maxRead_) * 1000;
         tokensMilli_ = capacityMilli_;  // a printer takes its first bytes at once
     }
 }
@@ -49,7 +49,7 @@ std::size_t ReadPacer::allowance(std::uint64_t nowMs)
         limit = std::min(limit, pacing_.pauseAfter - total_ % pacing_.pauseAfter);
     if (capacityMilli_ > 0) {
         refill(nowMs);
-        if (tokensMilli_ < capacityMilli_)
+        if (tokensMilli_ < thresholdMilli_)
             return 0;
         limit = std::min(limit, tokensMilli_ / 1000);
     }
@@ -65,9 +65,9 @@ std::uint64_t ReadPacer::nextReadMs(std::uint64_t nowMs)
         refill(nowMs);
         const std::uint64_t rate = pacing_.bytesPerSecond;
         const std::uint64_t waited = at - nowMs;
-        const std::uint64_t room = capacityMilli_ - tokensMilli_;
-        const std::uint64_t gained = waited >= room / rate + 1 ? room : std::min(room, rate * waited);
-        at += (room - gained + rate - 1) / rate;
+        const std::uint64_t missing = thresholdMilli_ - std::min(thresholdMilli_, tokensMilli_);
+        const std::uint64_t gained = waited >= missing / rate + 1 ? missing : std::min(missing, rate * waited);
+        at += (missing - gained + rate - 1) / rate;
     }
     return at;
 }

@@ -29,9 +29,10 @@ struct Chatter {
 std::uint64_t chatterDue(std::uint64_t before, std::uint64_t after, std::uint64_t every);
 
 // Decides how many bytes the printer reads and when. The rate is a token
-// bucket holding about 50 ms worth of bytes (at least one byte, at most one
-// read); a read waits until the bucket is full, so a slow printer takes its
-// bytes in a few sizeable reads per second rather than one byte at a time.
+// bucket holding about 50 ms worth of bytes (at least one byte); a read waits
+// until the bucket is full or holds a whole read, so a slow printer takes its
+// bytes in a few sizeable reads per second rather than one byte at a time,
+// and a fast one does not lose pace to millisecond rounding.
 // Reads never cross a pause or stall boundary, so these happen at exactly the
 // byte counts given.
 class ReadPacer {
@@ -56,6 +57,7 @@ private:
     ReadPacing pacing_;
     std::size_t maxRead_;
     std::uint64_t capacityMilli_ = 0;  // bucket size in 1/1000 bytes; 0 without a rate
+    std::uint64_t thresholdMilli_ = 0; // no read with fewer tokens than this
     std::uint64_t tokensMilli_ = 0;
     std::uint64_t refilledMs_;
     std::uint64_t pauseUntilMs_ = 0;
