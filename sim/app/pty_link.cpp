@@ -128,8 +128,10 @@ IoResult fromSyscall(ssize_t n)
 
 IoResult PtyLink::read(char* buffer, std::size_t size)
 {
-    // We hold the slave open ourselves, so the master never reads end of file.
-    return fromSyscall(::read(master_.get(), buffer, size));
+    // We hold the slave open ourselves, so the master should never read end
+    // of file; if it does, the terminal is broken.
+    const ssize_t n = ::read(master_.get(), buffer, size);
+    return n == 0 ? IoResult::closed() : fromSyscall(n);
 }
 
 IoResult PtyLink::write(std::string_view bytes)

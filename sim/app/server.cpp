@@ -274,8 +274,16 @@ bool Server::service(Link& link, short revents)
         if (!readFrom(link, allowance))
             return false;
     } else if (allowance == 0 && (revents & gone) != 0) {
-        if (!hostGone(link, nullptr, 0))
+        if (pacer_.stalled()) {
+            // What it sent after the stall point was never received.
+            if (!hostGone(link, nullptr, 0))
+                return false;
+        } else if (!readFrom(link, kReadSize)) {
+            // Paused or slow, but the connection broke: take what is left
+            // without waiting, so the record holds every byte the host sent;
+            // the read then meets the end and lets the host go.
             return false;
+        }
     }
     if (!link.hostAttached())
         return true;

@@ -42,6 +42,7 @@ public:
 
     std::string inbox;             // sent by the host, not yet read by the printer
     bool hostClosed = false;       // the host shut its side after `inbox`
+    bool hostReset = false;        // the connection broke: poll reports POLLHUP whatever was asked
     std::string written;           // everything the printer wrote
     std::size_t writeRoom = std::numeric_limits<std::size_t>::max();
     std::size_t hostTook = 0;      // of `written`, what the host has read (pty-like)
@@ -63,6 +64,8 @@ public:
             r |= POLLOUT;
         if ((events & POLLRDHUP) != 0 && hostClosed)
             r |= POLLRDHUP;
+        if (hostReset)
+            r |= POLLHUP;
         return r;
     }
 
@@ -70,6 +73,7 @@ public:
     {
         ++pendingHosts;
         hostClosed = false;
+        hostReset = false;
         inbox.clear();
     }
 
@@ -91,7 +95,7 @@ public:
         if (readError != 0)
             return simapp::IoResult::failed(readError);
         if (inbox.empty())
-            return hostClosed ? simapp::IoResult::closed() : simapp::IoResult::wouldBlock();
+            return hostClosed || hostReset ? simapp::IoResult::closed() : simapp::IoResult::wouldBlock();
         const std::size_t n = std::min(size, inbox.size());
         inbox.copy(buffer, n);
         inbox.erase(0, n);
@@ -352,6 +356,21 @@ TEST(ServerPacing, PausesAfterEveryBlockAndStillReadsToTheEnd)
     EXPECT_EQ(h.received(), 2000u);
     EXPECT_TRUE(h.link.hostAttached());
     h.runFor(300);
+    EXPECT_EQ(h.received(), 2500u);
+    EXPECT_FALSE(h.link.hostAttached());
+}
+
+TEST(ServerPacing, ABrokenConnectionIsReadToItsEndEvenWhilePaused)
+{
+    simapp::ServeConfig c;
+    c.pacing.pauseAfter = 1000;
+    c.pacing.pauseMs = 300;
+    Harness h(true, c);
+    h.link.inbox = std::string(2500, 'x');
+    h.runFor(0);
+    EXPECT_EQ(h.received(), 1000u);
+    h.link.hostReset = true;
+    h.runFor(1);
     EXPECT_EQ(h.received(), 2500u);
     EXPECT_FALSE(h.link.hostAttached());
 }
