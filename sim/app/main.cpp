@@ -1,12 +1,13 @@
-// printer-sim: a mobile receipt printer on a pseudo-terminal or a TCP port,
-// for tests and demos. See usageText() for the command line.
-#include "pty_port.h"
+// printer-sim: a simulated printer on a pseudo-terminal or a TCP port, for
+// tests and demos. See usageText() for the command line.
+#include "clock.h"
+#include "pty_link.h"
 #include "recorder.h"
 #include "server.h"
-#include "tcp_port.h"
+#include "tcp_link.h"
 
-#include "sim/mobile_printer.h"
 #include "sim/options.h"
+#include "sim/printer.h"
 
 #include <sys/signalfd.h>
 
@@ -64,7 +65,7 @@ int main(int argc, char** argv)
     if (!signalFd.valid())
         return fail(std::string("signalfd: ") + std::strerror(errno));
 
-    sim::MobilePrinter printer(options.printer);
+    sim::Printer printer(*options.personality, options.printer);
     simapp::Recorder recorder;
     std::string error;
     if (!recorder.open(options.capturePath, options.reportPath, error))
@@ -72,17 +73,19 @@ int main(int argc, char** argv)
     // A report exists from the start, so a script can read it before any byte arrives.
     recorder.record({}, printer.report());
 
-    simapp::Server server(printer, options.shaping, recorder, signalFd.get(), options.dropAfterMs);
+    const simapp::ServeConfig serve{options.shaping, options.pacing, options.chatter, options.dropAfterMs};
+    const simapp::SteadyClock clock;
+    simapp::Server server(printer, serve, recorder, clock);
     if (options.transport == sim::Transport::Pty) {
-        simapp::PtyPort pty;
+        simapp::PtyLink pty;
         if (!pty.open(options.linkPath, error))
             return fail(error);
         announce(pty.slavePath());
-        return server.runPty(pty);
+        return server.run(pty, signalFd.get());
     }
-    simapp::TcpPort tcp;
-    if (!tcp.listen(options.bindAddress, options.port, error))
+    simapp::TcpLink tcp;
+    if (!tcp.listen(options.bindAddress, options.port, options.receiveBuffer, error))
         return fail(error);
     announce(std::to_string(tcp.port()));
-    return server.runTcp(tcp);
+    return server.run(tcp, signalFd.get());
 }

@@ -2,12 +2,10 @@
 
 #include <poll.h>
 #include <sys/signalfd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -16,12 +14,9 @@ namespace simapp {
 
 namespace {
 
-// Longest single poll wait: the loop wakes at least this often even when idle.
-constexpr std::uint64_t kIdleWakeMs = 1000;
-
 int clampTimeout(std::uint64_t ms)
 {
-    return static_cast<int>(std::min(ms, kIdleWakeMs));
+    return static_cast<int>(std::min(ms, Server::kIdleWakeMs));
 }
 
 void say(const char* what)
@@ -29,28 +24,25 @@ void say(const char* what)
     std::fprintf(stderr, "printer-sim: %s\n", what);
 }
 
+void sayError(const char* doing, const char* what, int error)
+{
+    std::fprintf(stderr, "printer-sim: %s %s: %s\n", doing, what, std::strerror(error));
+}
+
 } // namespace
 
-std::uint64_t nowMs()
-{
-    using namespace std::chrono;
-    return static_cast<std::uint64_t>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
-Server::Server(sim::MobilePrinter& printer, const sim::ReplyShaping& shaping, Recorder& recorder,
-               int signalFd, std::uint64_t dropAfterMs)
-    : printer_(printer), shaping_(shaping), recorder_(recorder), signalFd_(signalFd),
-      dropAfterMs_(dropAfterMs)
+Server::Server(sim::Printer& printer, const ServeConfig& config, Recorder& recorder, const Clock& clock)
+    : printer_(printer), config_(config), recorder_(recorder), clock_(clock),
+      pacer_(config.pacing, kReadSize, clock.nowMs())
 {
 }
 
-bool Server::handleSignals()
+bool Server::handleSignals(int signalFd)
 {
     bool stop = false;
     for (;;) {
         signalfd_siginfo info{};
-        const ssize_t n = ::read(signalFd_, &info, sizeof info);
+        const ssize_t n = ::read(signalFd, &info, sizeof info);
         if (n != static_cast<ssize_t>(sizeof info)) {
             if (n < 0 && errno == EINTR)
                 continue;
@@ -67,60 +59,102 @@ bool Server::handleSignals()
     return stop;
 }
 
-Server::IoResult Server::readFrom(int fd)
+bool Server::readFrom(Link& link, std::size_t limit)
 {
     char buffer[kReadSize];
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n == 0)
-        return IoResult::Closed;
-    if (n < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-            return IoResult::Ok;
-        return errno == ECONNRESET ? IoResult::Closed : IoResult::Failed;
-    }
-    const std::string_view received(buffer, static_cast<std::size_t>(n));
+    const IoResult r = link.read(buffer, std::min(limit, sizeof buffer));
+    if (r.status == IoStatus::WouldBlock)
+        return true;
+    if (r.status == IoStatus::Closed)
+        return hostGone(link, nullptr, 0);
+    if (r.status == IoStatus::Failed)
+        return hostGone(link, "reading from", r.error);
+    if (r.bytes == 0)
+        return true;
+
+    const std::uint64_t now = clock_.nowMs();
+    const std::uint64_t before = pacer_.total();
+    pacer_.consumed(r.bytes, now);
+    const std::string_view received(buffer, r.bytes);
     const auto replies = printer_.receive(received);
     // Recorded before any reply leaves, so a host that got its reply can
     // rely on the capture and report holding everything it sent before.
     recorder_.record(received, printer_.report());
     queueReplies(replies);
-    return IoResult::Ok;
+    queueChatter(sim::chatterDue(before, pacer_.total(), config_.chatter.every));
+    return true;
+}
+
+bool Server::hostGone(Link& link, const char* why, int error)
+{
+    if (!link.hostsComeAndGo()) {
+        sayError(why != nullptr ? why : "lost", link.name(), error != 0 ? error : EIO);
+        return false;
+    }
+    if (why != nullptr)
+        sayError(why, link.name(), error);
+    printer_.endOfStream();  // replies to a host that left go nowhere
+    link.dropHost();
+    dropQueue();
+    return true;
+}
+
+void Server::queuePiece(std::uint64_t due, std::string bytes)
+{
+    if (queuedBytes_ + bytes.size() > kMaxQueuedBytes) {
+        say("reply queue full; dropping a reply piece");
+        return;
+    }
+    queuedBytes_ += bytes.size();
+    queue_.push_back({due, std::move(bytes)});
+    lastDueMs_ = due;
 }
 
 void Server::queueReplies(const std::vector<std::string>& replies)
 {
-    const std::uint64_t now = nowMs();
+    const std::uint64_t now = clock_.nowMs();
     for (const auto& reply : replies) {
         bool first = true;
         std::uint64_t due = 0;
-        for (auto& piece : sim::shapeReply(reply, shaping_)) {
+        for (auto& piece : sim::shapeReply(reply, config_.shaping)) {
             // Replies leave in the order they were made, even when a later
             // one would be due earlier.
             due = first ? std::max(now + piece.delayMs, lastDueMs_) : due + piece.delayMs;
             first = false;
-            if (queuedBytes_ + piece.bytes.size() > kMaxQueuedBytes) {
-                say("reply queue full; dropping a reply piece");
-                continue;
-            }
-            queuedBytes_ += piece.bytes.size();
-            queue_.push_back({due, std::move(piece.bytes)});
-            lastDueMs_ = due;
+            queuePiece(due, std::move(piece.bytes));
         }
     }
 }
 
-Server::IoResult Server::writeDue(int fd, bool isSocket)
+void Server::queueChatter(std::uint64_t count)
 {
-    const std::uint64_t now = nowMs();
+    const std::string& bytes = config_.chatter.bytes;
+    if (count == 0 || bytes.empty())
+        return;
+    // Unasked status goes out as it happens, unshaped, behind what is queued.
+    const std::size_t room = (kMaxQueuedBytes - queuedBytes_) / bytes.size();
+    if (count > room) {
+        say("reply queue full; dropping chatter");
+        count = room;
+    }
+    std::string all;
+    all.reserve(static_cast<std::size_t>(count) * bytes.size());
+    for (std::uint64_t i = 0; i < count; ++i)
+        all += bytes;
+    if (!all.empty())
+        queuePiece(std::max(clock_.nowMs(), lastDueMs_), std::move(all));
+}
+
+bool Server::writeDue(Link& link)
+{
+    const std::uint64_t now = clock_.nowMs();
     writeBlocked_ = false;
-    while (!queue_.empty() && queue_.front().dueMs <= now) {
+    while (link.hostAttached() && !queue_.empty() && queue_.front().dueMs <= now) {
         Piece& piece = queue_.front();
-        const char* data = piece.bytes.data() + piece.sent;
-        const std::size_t left = piece.bytes.size() - piece.sent;
-        const ssize_t n = isSocket ? ::send(fd, data, left, MSG_NOSIGNAL) : ::write(fd, data, left);
-        if (n > 0) {
-            piece.sent += static_cast<std::size_t>(n);
-            bytesWritten_ += static_cast<std::uint64_t>(n);
+        const IoResult r = link.write(std::string_view(piece.bytes).substr(piece.sent));
+        if (r.status == IoStatus::Ok && r.bytes > 0) {
+            piece.sent += std::min(r.bytes, piece.bytes.size() - piece.sent);
+            bytesWritten_ += r.bytes;
             lastProgressMs_ = now;
             if (piece.sent == piece.bytes.size()) {
                 queuedBytes_ -= piece.bytes.size();
@@ -128,50 +162,52 @@ Server::IoResult Server::writeDue(int fd, bool isSocket)
             }
             continue;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (now - std::max(piece.dueMs, lastProgressMs_) < dropAfterMs_) {
+        if (r.status == IoStatus::Ok || r.status == IoStatus::WouldBlock) {
+            if (now - std::max(piece.dueMs, lastProgressMs_) < config_.dropAfterMs) {
                 writeBlocked_ = true;
-                return IoResult::Ok;
+                return true;
             }
-            dropQueue(nullptr);  // the caller tells
-            return IoResult::Dropped;
+            dropQueue();
+            // What sits unread in the link would greet the next host as the
+            // answer to its first query.
+            link.discardUnread();
+            say("the host does not read; dropped its pending replies");
+            return true;
         }
-        return (n < 0 && (errno == EPIPE || errno == ECONNRESET)) ? IoResult::Closed
-                                                                   : IoResult::Failed;
+        if (r.status == IoStatus::Closed)
+            return hostGone(link, nullptr, 0);
+        if (link.hostsComeAndGo())
+            return hostGone(link, "writing to", r.error);
+        // The pseudo-terminal stays; only the replies are lost.
+        sayError("writing to", link.name(), r.error);
+        dropQueue();
+        return true;
     }
-    return IoResult::Ok;
+    return true;
 }
 
-int Server::pollTimeoutMs() const
+std::uint64_t Server::replyWakeMs() const
 {
+    const std::uint64_t now = clock_.nowMs();
     if (queue_.empty())
-        return clampTimeout(kIdleWakeMs);
-    const std::uint64_t now = nowMs();
+        return now + kIdleWakeMs;
     const Piece& front = queue_.front();
-    const std::uint64_t wakeAt =
-        writeBlocked_ ? std::max(front.dueMs, lastProgressMs_) + dropAfterMs_ : front.dueMs;
-    return clampTimeout(wakeAt > now ? wakeAt - now : 0);
+    return writeBlocked_ ? std::max(front.dueMs, lastProgressMs_) + config_.dropAfterMs : front.dueMs;
 }
 
-void Server::dropQueue(const char* why)
+void Server::dropQueue()
 {
-    if (why != nullptr && !queue_.empty())
-        say(why);
     queue_.clear();
     queuedBytes_ = 0;
     writeBlocked_ = false;
 }
 
-void Server::checkUnread(PtyPort& pty)
+void Server::checkUnread(Link& link, std::size_t unread)
 {
     // A host that went away leaves its replies in the terminal, where the
-    // next host would take them for answers to its own queries. We hold the
-    // slave open ourselves, so we never see that host leave; instead we watch
-    // whether anybody reads what we wrote.
-    const std::uint64_t now = nowMs();
-    const std::size_t unread = pty.unreadBytes();
+    // next host would take them for answers to its own queries. We never see
+    // that host leave; instead we watch whether anybody reads what we wrote.
+    const std::uint64_t now = clock_.nowMs();
     unreadPending_ = unread > 0;
     const std::uint64_t consumed = bytesWritten_ - std::min<std::uint64_t>(unread, bytesWritten_);
     if (unread == 0 || consumed != hostConsumed_) {
@@ -180,111 +216,102 @@ void Server::checkUnread(PtyPort& pty)
         return;
     }
     // Counted from the later of the host's last read and our last write.
-    if (now - std::max(consumedSinceMs_, lastProgressMs_) >= dropAfterMs_) {
-        pty.discardUnread();
+    if (now - std::max(consumedSinceMs_, lastProgressMs_) >= config_.dropAfterMs) {
+        link.discardUnread();
         say("the host does not read; dropped its unread replies");
-        hostConsumed_ = bytesWritten_ - std::min<std::uint64_t>(pty.unreadBytes(), bytesWritten_);
+        const std::size_t left = link.unreadReplies().value_or(0);
+        hostConsumed_ = bytesWritten_ - std::min<std::uint64_t>(left, bytesWritten_);
         consumedSinceMs_ = now;
     }
 }
 
-int Server::runPty(PtyPort& pty)
+Server::Wait Server::nextWait(const Link& link)
 {
-    const int fd = pty.masterFd();
-    for (;;) {
-        pollfd fds[2] = {
-            {signalFd_, POLLIN, 0},
-            {fd, static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0},
-        };
-        int timeout = pollTimeoutMs();
-        if (unreadPending_)  // look again when unread replies would be due for dropping
-            timeout = std::min(timeout, clampTimeout(dropAfterMs_));
-        const int rc = ::poll(fds, 2, timeout);
-        if (rc < 0) {
-            if (errno == EINTR)
-                continue;
-            std::fprintf(stderr, "printer-sim: poll: %s\n", std::strerror(errno));
-            return 1;
-        }
-        if ((fds[0].revents & POLLIN) != 0 && handleSignals())
-            return 0;
-        if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-            // We hold the slave open ourselves, so the master never closes.
-            if (readFrom(fd) != IoResult::Ok) {
-                std::fprintf(stderr, "printer-sim: reading the pseudo-terminal: %s\n",
-                             std::strerror(errno));
-                return 1;
-            }
-        }
-        const IoResult w = writeDue(fd, false);
-        if (w == IoResult::Dropped) {
-            // What sits unread in the terminal would greet the next host as
-            // the answer to its first query.
-            pty.discardUnread();
-            say("the host does not read; dropped its pending replies");
-        } else if (w != IoResult::Ok) {
-            std::fprintf(stderr, "printer-sim: writing the pseudo-terminal: %s\n", std::strerror(errno));
-            dropQueue(nullptr);
-        }
-        checkUnread(pty);
+    const std::uint64_t now = clock_.nowMs();
+    auto until = [now](std::uint64_t at) { return clampTimeout(at > now ? at - now : 0); };
+    if (!link.hostAttached()) {
+        if (now < acceptAgainMs_)
+            return {0, until(acceptAgainMs_)};
+        return {POLLIN, clampTimeout(kIdleWakeMs)};
     }
+    Wait wait;
+    std::uint64_t wakeAt = replyWakeMs();
+    if (unreadPending_)  // look again when unread replies would be due for dropping
+        wakeAt = std::min(wakeAt, now + config_.dropAfterMs);
+    if (pacer_.allowance(now) > 0) {
+        wait.events |= POLLIN;
+    } else if (pacer_.stalled()) {
+        wait.events |= link.hangupEvents();
+    } else {
+        // Paused or slow: the host's bytes wait in the link, and a host that
+        // left is noticed once reading resumes and reaches its end.
+        wakeAt = std::min(wakeAt, pacer_.nextReadMs(now));
+    }
+    if (writeBlocked_)
+        wait.events |= POLLOUT;
+    wait.timeoutMs = until(wakeAt);
+    return wait;
 }
 
-int Server::runTcp(TcpPort& tcp)
+bool Server::service(Link& link, short revents)
 {
-    Fd client;
-    auto disconnect = [&] {
-        printer_.endOfStream();  // replies to a host that left go nowhere
-        client.reset();
-        dropQueue(nullptr);
-    };
+    const std::uint64_t now = clock_.nowMs();
+    if (!link.hostAttached()) {
+        if ((revents & POLLIN) == 0 || now < acceptAgainMs_)
+            return true;
+        const IoResult r = link.acceptHost();
+        if (r.status == IoStatus::Failed) {
+            // Out of descriptors or similar: back off instead of spinning.
+            sayError("accepting on", link.name(), r.error);
+            acceptAgainMs_ = now + kAcceptBackOffMs;
+        }
+        return true;
+    }
+
+    const std::size_t allowance = pacer_.allowance(now);
+    const short gone = static_cast<short>(POLLHUP | POLLERR | link.hangupEvents());
+    if (allowance > 0 && (revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+        if (!readFrom(link, allowance))
+            return false;
+    } else if (allowance == 0 && (revents & gone) != 0) {
+        if (pacer_.stalled()) {
+            // What it sent after the stall point was never received.
+            if (!hostGone(link, nullptr, 0))
+                return false;
+        } else if (!readFrom(link, kReadSize)) {
+            // Paused or slow, but the connection broke: take what is left
+            // without waiting, so the record holds every byte the host sent;
+            // the read then meets the end and lets the host go.
+            return false;
+        }
+    }
+    if (!link.hostAttached())
+        return true;
+    if (!writeDue(link))
+        return false;
+    if (link.hostAttached()) {
+        if (const auto unread = link.unreadReplies())
+            checkUnread(link, *unread);
+    }
+    return true;
+}
+
+int Server::run(Link& link, int signalFd)
+{
     for (;;) {
-        pollfd fds[2] = {{signalFd_, POLLIN, 0}, {-1, 0, 0}};
-        if (client.valid())
-            fds[1] = {client.get(), static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0};
-        else
-            fds[1] = {tcp.listenFd(), POLLIN, 0};
-        const int rc = ::poll(fds, 2, pollTimeoutMs());
+        const Wait wait = nextWait(link);
+        pollfd fds[2] = {{signalFd, POLLIN, 0}, {link.pollFd(), wait.events, 0}};
+        const int rc = ::poll(fds, 2, wait.timeoutMs);
         if (rc < 0) {
             if (errno == EINTR)
                 continue;
             std::fprintf(stderr, "printer-sim: poll: %s\n", std::strerror(errno));
             return 1;
         }
-        if ((fds[0].revents & POLLIN) != 0 && handleSignals())
+        if ((fds[0].revents & POLLIN) != 0 && handleSignals(signalFd))
             return 0;
-
-        if (!client.valid()) {
-            if ((fds[1].revents & POLLIN) == 0)
-                continue;
-            client = tcp.accept();
-            if (!client.valid() && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR &&
-                errno != ECONNABORTED) {
-                // Out of descriptors or similar: back off instead of spinning.
-                std::fprintf(stderr, "printer-sim: accept: %s\n", std::strerror(errno));
-                pollfd sig{signalFd_, POLLIN, 0};
-                ::poll(&sig, 1, 200);
-            }
-            continue;
-        }
-
-        if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-            const IoResult r = readFrom(client.get());
-            if (r != IoResult::Ok) {
-                if (r == IoResult::Failed)
-                    std::fprintf(stderr, "printer-sim: reading from the client: %s\n", std::strerror(errno));
-                disconnect();
-                continue;
-            }
-        }
-        const IoResult w = writeDue(client.get(), true);
-        if (w == IoResult::Dropped)
-            say("the host does not read; dropped its pending replies");
-        if (w == IoResult::Closed || w == IoResult::Failed) {
-            if (w == IoResult::Failed)
-                std::fprintf(stderr, "printer-sim: writing to the client: %s\n", std::strerror(errno));
-            disconnect();
-        }
+        if (!service(link, fds[1].revents))
+            return 1;
     }
 }
 

@@ -1,34 +1,60 @@
-// The serving loop: moves bytes between a connection and the printer model,
-// shapes and schedules the replies, and handles the signals.
+// The serving loop: moves bytes between a link and the printer model, paces
+// the reading, shapes and schedules the replies, and handles the signals.
+//
+// The loop is split so that tests can drive it without poll and without
+// real time: nextWait() says what to wait for and for how long, service()
+// handles what the wait saw. All times come from the injected Clock.
 #pragma once
 
-#include "fd.h"
-#include "pty_port.h"
+#include "clock.h"
+#include "link.h"
 #include "recorder.h"
-#include "tcp_port.h"
 
-#include "sim/mobile_printer.h"
+#include "sim/printer.h"
+#include "sim/receive_pacing.h"
 #include "sim/reply_shaper.h"
 
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <vector>
 
 namespace simapp {
+
+struct ServeConfig {
+    sim::ReplyShaping shaping;
+    sim::ReadPacing pacing;
+    sim::Chatter chatter;
+    // Replies nobody reads for this long are dropped, written or not.
+    std::uint64_t dropAfterMs = 2000;
+};
 
 class Server {
 public:
     // Replies queued beyond this many bytes are dropped.
     static constexpr std::size_t kMaxQueuedBytes = std::size_t{1} << 20;
     static constexpr std::size_t kReadSize = 4096;
+    // Longest single wait: the loop wakes at least this often even when idle.
+    static constexpr std::uint64_t kIdleWakeMs = 1000;
+    // Pause before trying again after accepting a host failed (out of descriptors).
+    static constexpr std::uint64_t kAcceptBackOffMs = 200;
 
-    // Replies nobody reads for `dropAfterMs` are dropped, written or not.
-    Server(sim::MobilePrinter& printer, const sim::ReplyShaping& shaping, Recorder& recorder,
-           int signalFd, std::uint64_t dropAfterMs);
+    struct Wait {
+        short events = 0;   // poll events for the link's descriptor
+        int timeoutMs = 0;  // 0..kIdleWakeMs
+    };
+
+    Server(sim::Printer& printer, const ServeConfig& config, Recorder& recorder, const Clock& clock);
 
     // Serve until a terminating signal. Returns the exit status.
-    int runPty(PtyPort& pty);
-    int runTcp(TcpPort& tcp);
+    int run(Link& link, int signalFd);
+
+    Wait nextWait(const Link& link);
+    // `revents`: what the wait saw on the link's descriptor (0 after a
+    // time-out). False when the link failed for good.
+    bool service(Link& link, short revents);
+
+    std::size_t queuedBytes() const { return queuedBytes_; }
 
 private:
     struct Piece {
@@ -36,23 +62,26 @@ private:
         std::string bytes;
         std::size_t sent = 0;
     };
-    enum class IoResult { Ok, Closed, Failed, Dropped };
 
     // Handles pending signals; returns true when the loop should stop.
-    bool handleSignals();
-    IoResult readFrom(int fd);
+    bool handleSignals(int signalFd);
+    bool readFrom(Link& link, std::size_t limit);
+    // The host left or its connection failed. False if the link cannot lose its host.
+    bool hostGone(Link& link, const char* why, int error);
+    void queuePiece(std::uint64_t due, std::string bytes);
     void queueReplies(const std::vector<std::string>& replies);
-    IoResult writeDue(int fd, bool isSocket);
-    int pollTimeoutMs() const;
-    void dropQueue(const char* why);
-    // Discards replies that sit in the terminal unread for too long.
-    void checkUnread(PtyPort& pty);
+    void queueChatter(std::uint64_t count);
+    bool writeDue(Link& link);
+    std::uint64_t replyWakeMs() const;
+    void dropQueue();
+    // Discards replies that sit in the link unread for too long.
+    void checkUnread(Link& link, std::size_t unread);
 
-    sim::MobilePrinter& printer_;
-    const sim::ReplyShaping& shaping_;
+    sim::Printer& printer_;
+    const ServeConfig& config_;
     Recorder& recorder_;
-    int signalFd_;
-    std::uint64_t dropAfterMs_;
+    const Clock& clock_;
+    sim::ReadPacer pacer_;
 
     std::deque<Piece> queue_;
     std::size_t queuedBytes_ = 0;
@@ -63,8 +92,7 @@ private:
     std::uint64_t hostConsumed_ = 0;    // bytesWritten_ less what is still unread
     std::uint64_t consumedSinceMs_ = 0; // when hostConsumed_ last changed
     bool unreadPending_ = false;        // replies sat unread at the last look
+    std::uint64_t acceptAgainMs_ = 0;   // no accept before this
 };
-
-std::uint64_t nowMs();
 
 } // namespace simapp

@@ -1,3 +1,4 @@
+#include "sim/mobile_printer.h"
 #include "sim/options.h"
 #include "sim/reply_shaper.h"
 
@@ -77,6 +78,55 @@ TEST(Options, ModelDefaultsDoNotOverrideExplicitTexts)
     EXPECT_EQ(r.options.linkPath, "/tmp/x/printer");
 }
 
+TEST(Options, ReceiveKnobs)
+{
+    auto r = parse({"--tcp", "0", "--chatter", "1200", "--chatter-every", "512", "--read-rate", "150000",
+                    "--stall-after", "0", "--pause-after=1000", "--pause-ms", "300", "--rcvbuf", "4096"});
+    ASSERT_TRUE(r.ok()) << r.error;
+    const auto& o = r.options;
+    EXPECT_EQ(o.chatter.bytes, "\x12\x00"s);
+    EXPECT_EQ(o.chatter.every, 512u);
+    EXPECT_EQ(o.pacing.bytesPerSecond, 150000u);
+    ASSERT_TRUE(o.pacing.stallAfter.has_value());
+    EXPECT_EQ(*o.pacing.stallAfter, 0u);
+    EXPECT_EQ(o.pacing.pauseAfter, 1000u);
+    EXPECT_EQ(o.pacing.pauseMs, 300u);
+    EXPECT_EQ(o.receiveBuffer, 4096);
+
+    // None of them unless asked for.
+    r = parse({"--pty"});
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_TRUE(r.options.chatter.bytes.empty());
+    EXPECT_EQ(r.options.chatter.every, 0u);
+    EXPECT_EQ(r.options.pacing.bytesPerSecond, 0u);
+    EXPECT_FALSE(r.options.pacing.stallAfter.has_value());
+    EXPECT_EQ(r.options.pacing.pauseAfter, 0u);
+    EXPECT_EQ(r.options.receiveBuffer, 0);
+}
+
+TEST(Options, PersonalityIsGivenOrImpliedByTheModel)
+{
+    auto r = parse({"--pty"});
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(r.options.personality, &sim::defaultPersonality());
+    EXPECT_EQ(r.options.personality->name, "mobile");
+
+    r = parse({"--pty", "--model", "kmp-z800"});
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(r.options.personality, &sim::mobilePersonality);
+
+    // Given after the model, the personality still picks the model's table.
+    r = parse({"--pty", "--model", "VX440", "--personality", "mobile"});
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(r.options.model, "VX 440");
+    EXPECT_EQ(r.options.personality, &sim::mobilePersonality);
+
+    r = parse({"--pty", "--personality", "mobile"});
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(r.options.model, sim::mobilePersonality.defaultModel);
+    EXPECT_EQ(r.options.printer.modelReply, "_KMP-Z400");
+}
+
 TEST(Options, HelpNeedsNoTransport)
 {
     EXPECT_TRUE(parse({"--help"}).options.help);
@@ -85,7 +135,9 @@ TEST(Options, HelpNeedsNoTransport)
     const std::string usage = sim::usageText("printer-sim");
     for (const char* word : {"--pty", "--link", "--tcp", "--bind", "--model", "--model-reply", "--version",
                              "--code-page", "--msr-mode", "--chunk", "--chunk-delay", "--silent", "--stray",
-                             "--reply-delay", "--drop-after", "--capture", "--report", "KMP-Z400II", "VX 440"})
+                             "--reply-delay", "--drop-after", "--capture", "--report", "KMP-Z400II", "VX 440",
+                             "--personality", "mobile", "--chatter", "--chatter-every", "--read-rate",
+                             "--stall-after", "--pause-after", "--pause-ms", "--rcvbuf"})
         EXPECT_NE(usage.find(word), std::string::npos) << word;
 }
 
@@ -113,6 +165,24 @@ TEST(Options, BadCommandLinesAreRefused)
         {"--pty=1"},
         {"--pty", "--frobnicate"},
         {"--pty", "extra"},
+        {"--pty", "--chatter", "12"},
+        {"--pty", "--chatter-every", "10"},
+        {"--pty", "--chatter", "1", "--chatter-every", "10"},
+        {"--pty", "--chatter", "12", "--chatter-every", "0"},
+        {"--pty", "--read-rate", "0"},
+        {"--pty", "--read-rate", "1000000001"},
+        {"--pty", "--stall-after", "-1"},
+        {"--pty", "--stall-after", ""},
+        {"--pty", "--pause-after", "100"},
+        {"--pty", "--pause-ms", "100"},
+        {"--pty", "--pause-after", "0", "--pause-ms", "100"},
+        {"--pty", "--pause-after", "10", "--pause-ms", "0"},
+        {"--pty", "--rcvbuf", "4096"},
+        {"--tcp", "0", "--rcvbuf", "255"},
+        {"--tcp", "0", "--rcvbuf", "16777217"},
+        {"--pty", "--personality", "pos"},
+        {"--pty", "--personality", "Mobile"},
+        {"--pty", "--personality"},
     };
     for (const auto& args : bad) {
         std::string joined;

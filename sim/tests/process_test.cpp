@@ -170,6 +170,89 @@ bool writeAll(int fd, const std::string& bytes)
     return ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
 }
 
+int connectClient(int port)
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        ::close(s);
+        return -1;
+    }
+    return s;
+}
+
+// The byte count of a receive report, or -1 before there is one.
+long long reportedBytes(const fs::path& report)
+{
+    const std::string text = readFile(report);
+    if (!text.starts_with("bytes "))
+        return -1;
+    return std::atoll(text.c_str() + 6);
+}
+
+// Waits until the report counts `bytes`; the last count seen otherwise.
+long long waitForReported(const fs::path& report, long long bytes)
+{
+    long long seen = -1;
+    for (const std::uint64_t deadline = nowMs() + kWaitMs; nowMs() < deadline; ::poll(nullptr, 0, 5)) {
+        seen = reportedBytes(report);
+        if (seen == bytes)
+            break;
+    }
+    return seen;
+}
+
+// Bytes 0..250 over and over: no command prefix occurs in it.
+std::string pattern(std::size_t n)
+{
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>(i % 251);
+    return s;
+}
+
+// Writes `bytes` to a non-blocking descriptor until all went or no byte was
+// taken for `stallMs`; returns how many were taken.
+std::size_t writeUntilStalled(int fd, const std::string& bytes, int stallMs)
+{
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + sent, std::min<std::size_t>(4096, bytes.size() - sent));
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            break;
+        pollfd p{fd, POLLOUT, 0};
+        if (::poll(&p, 1, stallMs) == 0)
+            break;
+    }
+    return sent;
+}
+
+struct StartedSim {
+    TempDir dir;
+    SimProcess sim;
+    std::string line;  // the slave path or the port number
+
+    fs::path file(const char* name) const { return dir.path() / name; }
+};
+
+// Starts printer-sim with `args` plus a capture and a report in a fresh directory.
+void startRecording(StartedSim& s, std::vector<std::string> args)
+{
+    ASSERT_FALSE(s.dir.path().empty());
+    args.insert(args.end(), {"--capture", s.file("capture").string(), "--report", s.file("report").string()});
+    ASSERT_TRUE(s.sim.start(args, s.file("stderr")));
+    const auto line = s.sim.readLine();
+    ASSERT_TRUE(line.has_value()) << readFile(s.file("stderr"));
+    s.line = *line;
+}
+
 void expectCleanExit(SimProcess& sim)
 {
     sim.signal(SIGTERM);
@@ -265,22 +348,9 @@ TEST(PrinterSimProcess, ServesTcpClientsOneAfterAnotherAndRecordsWhatArrived)
     const int port = std::stoi(*portLine);
     ASSERT_GT(port, 0);
 
-    auto connectClient = [&] {
-        const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(static_cast<std::uint16_t>(port));
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-            ::close(s);
-            return -1;
-        }
-        return s;
-    };
-
     std::string sent;
     {
-        const int s = connectClient();
+        const int s = connectClient(port);
         ASSERT_GE(s, 0);
         // Probe, raw data with bytes of every value, then the queries last:
         // once the last reply is in, everything sent before was recorded.
@@ -294,7 +364,7 @@ TEST(PrinterSimProcess, ServesTcpClientsOneAfterAnotherAndRecordsWhatArrived)
         ::close(s);
     }
     {
-        const int s = connectClient();
+        const int s = connectClient(port);
         ASSERT_GE(s, 0) << "second client refused";
         const std::string payload = "more data\x1b\x4d\x49"s;
         ASSERT_TRUE(writeAll(s, payload));
@@ -319,6 +389,92 @@ TEST(PrinterSimProcess, ServesTcpClientsOneAfterAnotherAndRecordsWhatArrived)
     EXPECT_NE(stderrText.find(reportText), std::string::npos) << stderrText;
 
     expectCleanExit(sim);
+}
+
+TEST(PrinterSimMisbehaving, ChattersDuringATransferOverTcp)
+{
+    StartedSim s;
+    startRecording(s, {"--tcp", "0", "--chatter", "1200", "--chatter-every", "1000"});
+    const int fd = connectClient(std::stoi(s.line));
+    ASSERT_GE(fd, 0);
+    const std::string sent = pattern(5000);
+    ASSERT_TRUE(writeAll(fd, sent));
+    EXPECT_EQ(readBytes(fd, 10), "\x12\x00\x12\x00\x12\x00\x12\x00\x12\x00"s);
+    ::close(fd);
+    EXPECT_EQ(waitForReported(s.file("report"), 5000), 5000);
+    EXPECT_EQ(readFile(s.file("capture")), sent);
+    expectCleanExit(s.sim);
+}
+
+TEST(PrinterSimMisbehaving, SlowReaderTakesItsTimeButGetsEveryByte)
+{
+    StartedSim s;
+    startRecording(s, {"--tcp", "0", "--read-rate", "20000"});
+    const int fd = connectClient(std::stoi(s.line));
+    ASSERT_GE(fd, 0);
+    const std::string sent = pattern(10000);
+    const std::uint64_t start = nowMs();
+    ASSERT_TRUE(writeAll(fd, sent));
+    ::close(fd);  // a host that leaves at once is still read to the end
+    EXPECT_EQ(waitForReported(s.file("report"), 10000), 10000);
+    // 1000 bytes at once, the other 9000 at 20 bytes per ms: a lower bound only.
+    EXPECT_GE(nowMs() - start, 400u);
+    EXPECT_EQ(readFile(s.file("capture")), sent);
+    expectCleanExit(s.sim);
+}
+
+TEST(PrinterSimMisbehaving, StalledTcpPrinterLetsTheHostsSendBufferFill)
+{
+    StartedSim s;
+    startRecording(s, {"--tcp", "0", "--stall-after", "5000", "--rcvbuf", "4096"});
+    const int fd = connectClient(std::stoi(s.line));
+    ASSERT_GE(fd, 0);
+    const int small = 4096;
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    ASSERT_EQ(::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK), 0);
+    const std::string offered = pattern(std::size_t{8} << 20);
+    const std::size_t taken = writeUntilStalled(fd, offered, 500);
+    EXPECT_GE(taken, 5000u);
+    EXPECT_LT(taken, std::size_t{1} << 20) << "the printer kept reading";
+    EXPECT_EQ(waitForReported(s.file("report"), 5000), 5000);
+    ::poll(nullptr, 0, 200);
+    EXPECT_EQ(reportedBytes(s.file("report")), 5000);
+    EXPECT_EQ(readFile(s.file("capture")), offered.substr(0, 5000));
+    ::close(fd);
+    expectCleanExit(s.sim);
+}
+
+TEST(PrinterSimMisbehaving, StalledTerminalBlocksTheHostsWrites)
+{
+    StartedSim s;
+    startRecording(s, {"--pty", "--stall-after", "100"});
+    const int fd = ::open(s.line.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const std::string offered = pattern(std::size_t{4} << 20);
+    const std::size_t taken = writeUntilStalled(fd, offered, 500);
+    EXPECT_GE(taken, 100u);
+    EXPECT_LT(taken, std::size_t{1} << 20) << "the printer kept reading";
+    EXPECT_EQ(waitForReported(s.file("report"), 100), 100);
+    EXPECT_EQ(readFile(s.file("capture")), offered.substr(0, 100));
+    ::close(fd);
+    expectCleanExit(s.sim);
+}
+
+TEST(PrinterSimMisbehaving, PausingPrinterStopsAtEachBlockAndResumes)
+{
+    StartedSim s;
+    startRecording(s, {"--tcp", "0", "--pause-after", "1000", "--pause-ms", "300"});
+    const int fd = connectClient(std::stoi(s.line));
+    ASSERT_GE(fd, 0);
+    const std::string sent = pattern(2500);
+    const std::uint64_t start = nowMs();
+    ASSERT_TRUE(writeAll(fd, sent));
+    ::close(fd);
+    EXPECT_EQ(waitForReported(s.file("report"), 1000), 1000) << "no pause at the first block";
+    EXPECT_EQ(waitForReported(s.file("report"), 2500), 2500);
+    EXPECT_GE(nowMs() - start, 550u);  // two pauses of 300 ms, a lower bound only
+    EXPECT_EQ(readFile(s.file("capture")), sent);
+    expectCleanExit(s.sim);
 }
 
 TEST(PrinterSimProcess, CommandLineErrorsAndHelp)

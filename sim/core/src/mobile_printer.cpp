@@ -1,143 +1,87 @@
+// Mobile receipt printer.
+//
+// Wire format, host to printer: ESC/POS-style commands mixed with print
+// data. The printer answers four identification queries:
+//   GS I C  (1d 49 43)  model name, e.g. "_KMP-Z400" NUL
+//   GS I A  (1d 49 41)  firmware version, e.g. "_VER V1.04" NUL
+//   GS I E  (1d 49 45)  code page, e.g. "_PC437" NUL
+//   ESC M I (1b 4d 49)  MSR mode: 37 80 <mode> 00 (four bytes, no NUL)
+// A lone NUL is the host's "does the port take bytes" probe: swallowed, not
+// a command, no reply. Everything else is data and gets no reply.
+// Quirk: the text replies carry their own NUL terminator; the MSR reply is
+// binary and may itself contain NULs.
 #include "sim/mobile_printer.h"
-
-#include <zlib.h>
-
-#include <algorithm>
-#include <cstdio>
-#include <stdexcept>
 
 namespace sim {
 
-void CommandParser::addCommand(std::string prefix, CommandHandler handler)
+namespace {
+
+std::string textReply(const std::string& text)
 {
-    if (prefix.empty())
-        throw std::invalid_argument("command prefix must not be empty");
-    for (auto& entry : entries_) {
-        if (entry.prefix == prefix) {
-            entry.handler = std::move(handler);
-            return;
-        }
-    }
-    entries_.push_back({std::move(prefix), std::move(handler)});
+    std::string reply = text;
+    reply.push_back('\0');
+    return reply;
 }
 
-CommandParser::Match CommandParser::match(std::string_view rest) const
+HandlerResult modelQuery(const PrinterConfig& c, std::string_view)
 {
-    Match m;
-    for (const auto& entry : entries_) {
-        const std::string_view prefix = entry.prefix;
-        if (rest.size() >= prefix.size()) {
-            if (rest.starts_with(prefix) && (m.full == nullptr || prefix.size() > m.full->prefix.size()))
-                m.full = &entry;
-        } else if (prefix.starts_with(rest)) {
-            m.longerPossible = true;
-        }
-    }
-    return m;
+    return HandlerResult::done(kQueryModel.size(), textReply(c.modelReply));
 }
 
-std::vector<std::string> CommandParser::feed(std::string_view bytes)
+HandlerResult versionQuery(const PrinterConfig& c, std::string_view)
 {
-    pending_.append(bytes);
-    return parse(false);
+    return HandlerResult::done(kQueryVersion.size(), textReply(c.versionReply));
 }
 
-std::vector<std::string> CommandParser::endOfStream()
+HandlerResult codePageQuery(const PrinterConfig& c, std::string_view)
 {
-    return parse(true);
+    return HandlerResult::done(kQueryCodePage.size(), textReply(c.codePageReply));
 }
 
-std::vector<std::string> CommandParser::parse(bool final)
+HandlerResult msrModeQuery(const PrinterConfig& c, std::string_view)
 {
-    std::vector<std::string> replies;
-    const std::string_view all = pending_;
-    std::size_t pos = 0;
-    std::size_t dataStart = pos;
-
-    auto flushData = [&] {
-        if (pos > dataStart && dataSink_)
-            dataSink_(all.substr(dataStart, pos - dataStart));
-        dataStart = pos;
-    };
-
-    while (pos < all.size()) {
-        const std::string_view rest = all.substr(pos);
-        const Match m = match(rest);
-        if (m.longerPossible && !final)
-            break;  // could still become a longer command
-        if (m.full != nullptr) {
-            HandlerResult r = m.full->handler(rest);
-            if (r.status == HandlerResult::Status::Consumed) {
-                flushData();
-                // A handler must take at least one byte and no more than it got.
-                pos += std::clamp<std::size_t>(r.consumed, 1, rest.size());
-                dataStart = pos;
-                if (r.counted)
-                    ++commands_;
-                if (!r.reply.empty())
-                    replies.push_back(std::move(r.reply));
-                continue;
-            }
-            if (!final && rest.size() < kMaxPending)
-                break;  // wait for the rest of the command
-        }
-        ++pos;  // starts no command: data
-    }
-    flushData();
-    pending_.erase(0, pos);
-    return replies;
+    std::string reply{"\x37\x80\x00\x00", 4};
+    reply[2] = static_cast<char>(c.msrMode);
+    return HandlerResult::done(kQueryMsrMode.size(), std::move(reply));
 }
 
-std::string formatReport(const ReceiveStats& stats)
+HandlerResult openProbe(const PrinterConfig&, std::string_view)
 {
-    char crc[9];
-    std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(stats.crc32));
-    return "bytes " + std::to_string(stats.bytes) + "\ncrc32 " + crc + "\ncommands " +
-           std::to_string(stats.commands) + "\n";
+    return HandlerResult::filler(kOpenProbe.size());
 }
 
-MobilePrinter::MobilePrinter(PrinterConfig config) : config_(std::move(config))
+constexpr CommandRow kCommands[] = {
+    {kQueryModel, modelQuery},
+    {kQueryVersion, versionQuery},
+    {kQueryCodePage, codePageQuery},
+    {kQueryMsrMode, msrModeQuery},
+    {kOpenProbe, openProbe},
+};
+
+constexpr std::string_view kVer104 = "_VER V1.04";
+constexpr std::string_view kV0100 = "_V01.00";
+
+constexpr ModelInfo kModels[] = {
+    {"KMP-Z400", {}, "_KMP-Z400", kVer104},
+    {"KMP-Z400W", {}, "_KMP-Z400W", kVer104},
+    {"KMP-Z400II", {}, "_KMP-Z400II", kVer104},
+    {"VX 440", {"VX440", "VX-440"}, "_VX 440", kVer104},
+    {"KMP-Z600", {}, "_KMP-Z600", kV0100},
+    {"KMP-Z800", {}, "_KMP-Z800", kV0100},
+};
+
+PrinterConfig configFor(const ModelInfo& model)
 {
-    auto textReply = [](const std::string& text) {
-        std::string reply = text;
-        reply.push_back('\0');
-        return reply;
-    };
-    parser_.addCommand(std::string(kQueryModel), [this, textReply](std::string_view) {
-        return HandlerResult::done(kQueryModel.size(), textReply(config_.modelReply));
-    });
-    parser_.addCommand(std::string(kQueryVersion), [this, textReply](std::string_view) {
-        return HandlerResult::done(kQueryVersion.size(), textReply(config_.versionReply));
-    });
-    parser_.addCommand(std::string(kQueryCodePage), [this, textReply](std::string_view) {
-        return HandlerResult::done(kQueryCodePage.size(), textReply(config_.codePageReply));
-    });
-    parser_.addCommand(std::string(kQueryMsrMode), [this](std::string_view) {
-        std::string reply{"\x37\x80\x00\x00", 4};
-        reply[2] = static_cast<char>(config_.msrMode);
-        return HandlerResult::done(kQueryMsrMode.size(), std::move(reply));
-    });
-    parser_.addCommand(std::string(kOpenProbe), [](std::string_view) {
-        return HandlerResult::filler(kOpenProbe.size());
-    });
+    PrinterConfig config;  // code page _PC437, MSR mode 0
+    config.modelReply = std::string(model.reply);
+    config.versionReply = std::string(model.version);
+    return config;
 }
 
-std::vector<std::string> MobilePrinter::receive(std::string_view bytes)
-{
-    bytes_ += bytes.size();
-    crc_ = static_cast<std::uint32_t>(
-        crc32_z(crc_, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
-    return parser_.feed(bytes);
-}
+} // namespace
 
-std::vector<std::string> MobilePrinter::endOfStream()
-{
-    return parser_.endOfStream();
-}
-
-ReceiveStats MobilePrinter::stats() const
-{
-    return {bytes_, crc_, parser_.commandCount()};
-}
+constinit const Personality mobilePersonality{
+    "mobile", "mobile receipt printer", kCommands, kModels, kDefaultModel, configFor,
+};
 
 } // namespace sim

@@ -1,23 +1,13 @@
 #include "sim/models.h"
 
+#include "sim/personality.h"
+
 #include <algorithm>
 #include <cctype>
 
 namespace sim {
 
 namespace {
-
-constexpr std::string_view kVer104 = "_VER V1.04";
-constexpr std::string_view kV0100 = "_V01.00";
-
-constexpr ModelInfo kModels[] = {
-    {"KMP-Z400", {}, "_KMP-Z400", kVer104},
-    {"KMP-Z400W", {}, "_KMP-Z400W", kVer104},
-    {"KMP-Z400II", {}, "_KMP-Z400II", kVer104},
-    {"VX 440", {"VX440", "VX-440"}, "_VX 440", kVer104},
-    {"KMP-Z600", {}, "_KMP-Z600", kV0100},
-    {"KMP-Z800", {}, "_KMP-Z800", kV0100},
-};
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b)
 {
@@ -27,23 +17,45 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b)
            });
 }
 
+bool answersTo(const ModelInfo& model, std::string_view name)
+{
+    if (equalsIgnoreCase(name, model.name))
+        return true;
+    for (std::string_view other : model.alsoAs) {
+        if (!other.empty() && equalsIgnoreCase(name, other))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
-std::span<const ModelInfo> knownModels()
+const ModelInfo* findModelIn(const Personality& personality, std::string_view name)
 {
-    return kModels;
+    if (name.empty())
+        return nullptr;
+    for (const auto& model : personality.models) {
+        if (answersTo(model, name))
+            return &model;
+    }
+    return nullptr;
 }
 
 const ModelInfo* findModel(std::string_view name)
 {
-    if (name.empty())
-        return nullptr;
-    for (const auto& model : kModels) {
-        if (equalsIgnoreCase(name, model.name))
-            return &model;
-        for (std::string_view other : model.alsoAs) {
-            if (!other.empty() && equalsIgnoreCase(name, other))
-                return &model;
+    for (const Personality* p : personalities()) {
+        if (const ModelInfo* model = findModelIn(*p, name))
+            return model;
+    }
+    return nullptr;
+}
+
+const Personality* personalityOf(const ModelInfo& model)
+{
+    for (const Personality* p : personalities()) {
+        for (const auto& m : p->models) {
+            if (&m == &model)
+                return p;
         }
     }
     return nullptr;
@@ -51,6 +63,8 @@ const ModelInfo* findModel(std::string_view name)
 
 PrinterConfig configForModel(const ModelInfo& model)
 {
+    if (const Personality* p = personalityOf(model))
+        return p->configFor(model);
     PrinterConfig config;
     config.modelReply = std::string(model.reply);
     config.versionReply = std::string(model.version);

@@ -13,6 +13,10 @@ namespace {
 constexpr std::uint64_t kMaxDelayMs = 600'000;
 constexpr std::uint64_t kMaxChunk = 65'536;
 constexpr std::size_t kMaxStrayBytes = 4096;
+constexpr std::uint64_t kMaxCount = std::uint64_t{1} << 40;  // byte counts: 1 TiB
+constexpr std::uint64_t kMaxRate = 1'000'000'000;             // bytes per second
+constexpr std::uint64_t kMinReceiveBuffer = 256;
+constexpr std::uint64_t kMaxReceiveBuffer = std::uint64_t{1} << 24;
 
 // Decimal, or hex after "0x" when `allowHex`; the whole text must be the number.
 std::optional<std::uint64_t> parseUnsigned(std::string_view text, std::uint64_t max, bool allowHex)
@@ -65,12 +69,15 @@ ParseResult parseOptions(std::span<const std::string_view> args)
 {
     ParseResult result;
     Options& o = result.options;
-    const ModelInfo* model = findModel(kDefaultModel);
+    const Personality* personality = nullptr;
+    std::optional<std::string> modelName;
     std::optional<std::string> modelReply, version, codePage;
     std::optional<std::uint8_t> msrMode;
     bool pty = false;
     bool tcp = false;
     bool bindGiven = false;
+    bool chatterEveryGiven = false;
+    bool pauseMsGiven = false;
 
     auto fail = [&](std::string message) {
         result.error = std::move(message);
@@ -150,12 +157,16 @@ ParseResult parseOptions(std::span<const std::string_view> args)
                 return fail("--bind needs an address");
             o.bindAddress = std::string(value);
             bindGiven = true;
+        } else if (name == "--personality") {
+            if (!takeValue())
+                return result;
+            personality = findPersonality(value);
+            if (personality == nullptr)
+                return fail("unknown personality '" + std::string(value) + "'");
         } else if (name == "--model") {
             if (!takeValue())
                 return result;
-            model = findModel(value);
-            if (model == nullptr)
-                return fail("unknown model '" + std::string(value) + "'");
+            modelName = std::string(value);
         } else if (name == "--model-reply") {
             if (!takeValue())
                 return result;
@@ -204,6 +215,55 @@ ParseResult parseOptions(std::span<const std::string_view> args)
                 !parseHexBytes(value, o.shaping.stray))
                 return fail("--stray needs hex byte pairs such as 4142 (up to " +
                             std::to_string(kMaxStrayBytes) + " bytes)");
+        } else if (name == "--chatter") {
+            if (!takeValue())
+                return result;
+            if (value.empty() || value.size() > 2 * kMaxStrayBytes ||
+                !parseHexBytes(value, o.chatter.bytes))
+                return fail("--chatter needs hex byte pairs such as 1200 (up to " +
+                            std::to_string(kMaxStrayBytes) + " bytes)");
+        } else if (name == "--chatter-every") {
+            const auto n = number(kMaxCount, false);
+            if (!n)
+                return result;
+            if (*n == 0)
+                return fail("--chatter-every must be at least 1");
+            o.chatter.every = *n;
+            chatterEveryGiven = true;
+        } else if (name == "--read-rate") {
+            const auto n = number(kMaxRate, false);
+            if (!n)
+                return result;
+            if (*n == 0)
+                return fail("--read-rate must be at least 1 byte per second");
+            o.pacing.bytesPerSecond = *n;
+        } else if (name == "--stall-after") {
+            const auto n = number(kMaxCount, false);
+            if (!n)
+                return result;
+            o.pacing.stallAfter = *n;
+        } else if (name == "--pause-after") {
+            const auto n = number(kMaxCount, false);
+            if (!n)
+                return result;
+            if (*n == 0)
+                return fail("--pause-after must be at least 1");
+            o.pacing.pauseAfter = *n;
+        } else if (name == "--pause-ms") {
+            const auto n = number(kMaxDelayMs, false);
+            if (!n)
+                return result;
+            if (*n == 0)
+                return fail("--pause-ms must be at least 1");
+            o.pacing.pauseMs = static_cast<std::uint32_t>(*n);
+            pauseMsGiven = true;
+        } else if (name == "--rcvbuf") {
+            const auto n = number(kMaxReceiveBuffer, false);
+            if (!n)
+                return result;
+            if (*n < kMinReceiveBuffer)
+                return fail("--rcvbuf must be at least " + std::to_string(kMinReceiveBuffer));
+            o.receiveBuffer = static_cast<int>(*n);
         } else if (name == "--capture") {
             if (!takeValue())
                 return result;
@@ -230,9 +290,35 @@ ParseResult parseOptions(std::span<const std::string_view> args)
         return fail("--link works only with --pty");
     if (bindGiven && !tcp)
         return fail("--bind works only with --tcp");
+    if (o.receiveBuffer != 0 && !tcp)
+        return fail("--rcvbuf works only with --tcp");
+    if (o.chatter.bytes.empty() != !chatterEveryGiven)
+        return fail("--chatter and --chatter-every go together");
+    if ((o.pacing.pauseAfter == 0) != !pauseMsGiven)
+        return fail("--pause-after and --pause-ms go together");
 
+    // The model implies the personality unless one is given.
+    const ModelInfo* model = nullptr;
+    if (!modelName) {
+        if (personality == nullptr)
+            personality = &defaultPersonality();
+        model = findModelIn(*personality, personality->defaultModel);
+    } else if (personality != nullptr) {
+        model = findModelIn(*personality, *modelName);
+        if (model == nullptr && findModel(*modelName) != nullptr)
+            return fail("model '" + *modelName + "' is not a " + std::string(personality->name) +
+                        " model");
+    } else {
+        model = findModel(*modelName);
+        if (model != nullptr)
+            personality = personalityOf(*model);
+    }
+    if (model == nullptr || personality == nullptr)
+        return fail("unknown model '" + modelName.value_or("") + "'");
+
+    o.personality = personality;
     o.model = std::string(model->name);
-    o.printer = configForModel(*model);
+    o.printer = personality->configFor(*model);
     if (modelReply)
         o.printer.modelReply = *modelReply;
     if (version)
@@ -246,29 +332,39 @@ ParseResult parseOptions(std::span<const std::string_view> args)
 
 std::string usageText(std::string_view program)
 {
-    std::string models;
-    for (const auto& m : knownModels()) {
-        if (!models.empty())
-            models += ", ";
-        models += m.name;
+    std::string kinds;
+    for (const Personality* p : personalities()) {
+        std::string models;
+        for (const auto& m : p->models) {
+            if (!models.empty())
+                models += ", ";
+            models += m.name;
+        }
+        kinds += "                      " + std::string(p->name) + ": " + std::string(p->summary) +
+                 " (default model " + std::string(p->defaultModel) + ")\n"
+                 "                        models: " + models + "\n";
     }
     const std::string p(program);
     return "Usage: " + p + " --pty [--link PATH] [options]\n"
            "       " + p + " --tcp PORT [--bind ADDR] [options]\n"
            "\n"
-           "Poses as a mobile receipt printer. Once ready it prints one line to stdout\n"
-           "(the slave path with --pty, the port number with --tcp) and serves until\n"
-           "SIGTERM or SIGINT. SIGUSR1 prints the receive report to stderr.\n"
+           "Poses as a printer. Once ready it prints one line to stdout (the slave\n"
+           "path with --pty, the port number with --tcp) and serves until SIGTERM or\n"
+           "SIGINT. SIGUSR1 prints the receive report to stderr.\n"
            "\n"
            "Transport (exactly one):\n"
            "  --pty               serve on a new pseudo-terminal\n"
            "  --link PATH         with --pty: symlink PATH to the slave (removed on exit)\n"
            "  --tcp PORT          listen on PORT (0 picks a free port); one client at a time\n"
            "  --bind ADDR         with --tcp: numeric address to listen on (default 127.0.0.1)\n"
+           "  --rcvbuf BYTES      with --tcp: socket receive buffer (256..16777216), set\n"
+           "                      before listening; small values let a stalled printer\n"
+           "                      fill the host's send buffer quickly\n"
            "\n"
            "Printer:\n"
-           "  --model NAME        " + models + "\n"
-           "                      (any case; default " + std::string(kDefaultModel) + ")\n"
+           "  --personality NAME  what to pose as (default: what --model implies, else " +
+           std::string(defaultPersonality().name) + "):\n" + kinds +
+           "  --model NAME        a model of the personality (any case)\n"
            "  --model-reply TEXT  model query reply instead of the model's own\n"
            "  --version TEXT      version query reply instead of the model's default\n"
            "  --code-page TEXT    code page query reply (default _PC437)\n"
@@ -279,13 +375,21 @@ std::string usageText(std::string_view program)
            "  --report FILE       rewrite FILE after each read with the lines\n"
            "                      'bytes N', 'crc32 HEX8' and 'commands N'\n"
            "\n"
-           "Test knobs:\n"
+           "Test knobs, replies:\n"
            "  --chunk N           send each reply in pieces of N bytes\n"
            "  --chunk-delay MS    wait MS between pieces\n"
            "  --reply-delay MS    wait MS before each reply\n"
            "  --stray HEX         send these bytes (e.g. 4142) before each reply\n"
-           "  --silent            never reply\n"
+           "  --silent            never reply (chatter is still sent)\n"
            "  --drop-after MS     drop replies no host reads for MS (default 2000)\n"
+           "  --chatter HEX       status bytes (e.g. 1200) sent unasked ...\n"
+           "  --chatter-every N   ... every N received bytes (both or neither)\n"
+           "\n"
+           "Test knobs, receiving (counted over all hosts since start):\n"
+           "  --read-rate BPS     read at most BPS bytes per second\n"
+           "  --stall-after N     stop reading after N bytes, until killed\n"
+           "  --pause-after N     stop reading for --pause-ms MS after every N bytes\n"
+           "  --pause-ms MS       (both or neither)\n"
            "  -h, --help          show this help\n"
            "\n"
            "Options take their value as the next argument or after '='.\n";

@@ -1,13 +1,15 @@
-// The printer models the simulator can pose as.
+// The printer models the simulator can pose as. Each personality keeps its
+// own models table; these look-ups run over all of them.
 #pragma once
 
-#include "sim/mobile_printer.h"
+#include "sim/printer.h"
 
 #include <array>
-#include <span>
 #include <string_view>
 
 namespace sim {
+
+struct Personality;
 
 struct ModelInfo {
     std::string_view name;                  // canonical, as --model takes it
@@ -18,10 +20,13 @@ struct ModelInfo {
 
 inline constexpr std::string_view kDefaultModel = "KMP-Z400";
 
-std::span<const ModelInfo> knownModels();
 // Case-insensitive, over names and their other spellings; nullptr if unknown.
 const ModelInfo* findModel(std::string_view name);
-// The model's replies with the default code page and MSR mode.
+// The same within one personality's table.
+const ModelInfo* findModelIn(const Personality& personality, std::string_view name);
+// The personality whose table holds `model`; nullptr for a model of no table.
+const Personality* personalityOf(const ModelInfo& model);
+// The model's replies with its personality's defaults for the rest.
 PrinterConfig configForModel(const ModelInfo& model);
 
 } // namespace sim

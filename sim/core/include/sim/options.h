@@ -1,7 +1,9 @@
 // printer-sim's command line.
 #pragma once
 
-#include "sim/mobile_printer.h"
+#include "sim/personality.h"
+#include "sim/printer.h"
+#include "sim/receive_pacing.h"
 #include "sim/reply_shaper.h"
 
 #include <cstdint>
@@ -15,13 +17,17 @@ enum class Transport { None, Pty, Tcp };
 
 struct Options {
     bool help = false;
+    const Personality* personality = &defaultPersonality();
     std::string model;       // canonical model name
     PrinterConfig printer;   // model defaults with the overrides applied
     ReplyShaping shaping;
+    ReadPacing pacing;
+    Chatter chatter;
     Transport transport = Transport::None;
     std::string linkPath;    // --pty: symlink to the slave, if not empty
     std::uint16_t port = 0;  // --tcp: 0 picks a free port
     std::string bindAddress = "127.0.0.1";
+    int receiveBuffer = 0;   // --tcp: SO_RCVBUF before listen; 0 leaves the system default
     std::string capturePath; // append every received byte here, if not empty
     std::string reportPath;  // keep the receive report here, if not empty
     // Replies no host reads for this long are dropped.

@@ -1,4 +1,4 @@
-#include "pty_port.h"
+#include "pty_link.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -56,12 +56,12 @@ bool placeLink(const std::string& linkPath, const std::string& target, std::stri
 
 } // namespace
 
-PtyPort::~PtyPort()
+PtyLink::~PtyLink()
 {
     removeLink();
 }
 
-bool PtyPort::open(const std::string& linkPath, std::string& error)
+bool PtyLink::open(const std::string& linkPath, std::string& error)
 {
     master_.reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (!master_.valid()) {
@@ -113,7 +113,33 @@ bool PtyPort::open(const std::string& linkPath, std::string& error)
     return true;
 }
 
-std::size_t PtyPort::unreadBytes() const
+namespace {
+
+IoResult fromSyscall(ssize_t n)
+{
+    if (n >= 0)
+        return IoResult::ok(static_cast<std::size_t>(n));
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+        return IoResult::wouldBlock();
+    return IoResult::failed(errno);
+}
+
+} // namespace
+
+IoResult PtyLink::read(char* buffer, std::size_t size)
+{
+    // We hold the slave open ourselves, so the master should never read end
+    // of file; if it does, the terminal is broken.
+    const ssize_t n = ::read(master_.get(), buffer, size);
+    return n == 0 ? IoResult::closed() : fromSyscall(n);
+}
+
+IoResult PtyLink::write(std::string_view bytes)
+{
+    return fromSyscall(::write(master_.get(), bytes.data(), bytes.size()));
+}
+
+std::optional<std::size_t> PtyLink::unreadReplies() const
 {
     int count = 0;
     if (!slave_.valid() || ::ioctl(slave_.get(), TIOCINQ, &count) != 0 || count < 0)
@@ -121,13 +147,13 @@ std::size_t PtyPort::unreadBytes() const
     return static_cast<std::size_t>(count);
 }
 
-void PtyPort::discardUnread()
+void PtyLink::discardUnread()
 {
     if (slave_.valid())
         ::tcflush(slave_.get(), TCIFLUSH);
 }
 
-void PtyPort::removeLink()
+void PtyLink::removeLink()
 {
     if (linkPath_.empty())
         return;

@@ -1,4 +1,6 @@
-#include "tcp_port.h"
+#include "tcp_link.h"
+
+#include <poll.h>
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -12,7 +14,7 @@
 
 namespace simapp {
 
-bool TcpPort::listen(const std::string& address, std::uint16_t port, std::string& error)
+bool TcpLink::listen(const std::string& address, std::uint16_t port, int receiveBuffer, std::string& error)
 {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -35,6 +37,12 @@ bool TcpPort::listen(const std::string& address, std::uint16_t port, std::string
         }
         const int on = 1;
         ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        if (receiveBuffer > 0 &&
+            ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer) != 0) {
+            lastErr = errno;
+            lastStep = "SO_RCVBUF";
+            continue;
+        }
         if (::bind(fd.get(), ai->ai_addr, ai->ai_addrlen) != 0) {
             lastErr = errno;
             lastStep = "bind";
@@ -67,15 +75,48 @@ bool TcpPort::listen(const std::string& address, std::uint16_t port, std::string
     return false;
 }
 
-Fd TcpPort::accept()
+IoResult TcpLink::acceptHost()
 {
     Fd client(::accept4(listener_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-    if (client.valid()) {
-        // Replies are small and a host waits for each; do not hold them back.
-        const int on = 1;
-        ::setsockopt(client.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    if (!client.valid()) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED)
+            return IoResult::wouldBlock();
+        return IoResult::failed(errno);
     }
-    return client;
+    // Replies are small and a host waits for each; do not hold them back.
+    const int on = 1;
+    ::setsockopt(client.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    client_ = std::move(client);
+    return IoResult::ok(0);
+}
+
+IoResult TcpLink::read(char* buffer, std::size_t size)
+{
+    const ssize_t n = ::recv(client_.get(), buffer, size, 0);
+    if (n > 0)
+        return IoResult::ok(static_cast<std::size_t>(n));
+    if (n == 0)
+        return IoResult::closed();
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+        return IoResult::wouldBlock();
+    return errno == ECONNRESET ? IoResult::closed() : IoResult::failed(errno);
+}
+
+IoResult TcpLink::write(std::string_view bytes)
+{
+    const ssize_t n = ::send(client_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (n >= 0)
+        return IoResult::ok(static_cast<std::size_t>(n));
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+        return IoResult::wouldBlock();
+    return (errno == EPIPE || errno == ECONNRESET) ? IoResult::closed() : IoResult::failed(errno);
+}
+
+short TcpLink::hangupEvents() const
+{
+    // Reported once the host has shut its side down, even with its last
+    // bytes still unread in our receive buffer.
+    return POLLRDHUP;
 }
 
 } // namespace simapp
