@@ -3,14 +3,14 @@
 namespace corvane::cli {
 namespace {
 
-using platform::cli::CommandSpec;
-using platform::cli::OptionSpec;
-using platform::cli::ProgramSpec;
+using platform::cli::CommandRow;
+using platform::cli::OptionRow;
+using platform::cli::ProgramTable;
 using platform::cli::ValueKind;
 
-OptionSpec text(std::string name, std::string valueName, std::string help)
+OptionRow text(std::string name, std::string valueName, std::string help)
 {
-    OptionSpec o;
+    OptionRow o;
     o.name = std::move(name);
     o.kind = ValueKind::Text;
     o.valueName = std::move(valueName);
@@ -18,9 +18,9 @@ OptionSpec text(std::string name, std::string valueName, std::string help)
     return o;
 }
 
-OptionSpec integer(std::string name, long min, long max, std::string defaultText, std::string help)
+OptionRow integer(std::string name, long min, long max, std::string defaultText, std::string help)
 {
-    OptionSpec o;
+    OptionRow o;
     o.name = std::move(name);
     o.kind = ValueKind::Integer;
     // Not `= "N"`: GCC 12 at -O3 reports a false -Wrestrict overlap for a
@@ -33,10 +33,10 @@ OptionSpec integer(std::string name, long min, long max, std::string defaultText
     return o;
 }
 
-OptionSpec choice(std::string name, std::vector<platform::cli::Choice> choices, std::string defaultText,
+OptionRow choice(std::string name, std::vector<platform::cli::Choice> choices, std::string defaultText,
                   std::string help)
 {
-    OptionSpec o;
+    OptionRow o;
     o.name = std::move(name);
     o.kind = ValueKind::Choice;
     o.choices = std::move(choices);
@@ -45,21 +45,21 @@ OptionSpec choice(std::string name, std::vector<platform::cli::Choice> choices, 
     return o;
 }
 
-OptionSpec flag(std::string name, std::string help)
+OptionRow flag(std::string name, std::string help)
 {
-    OptionSpec o;
+    OptionRow o;
     o.name = std::move(name);
     o.help = std::move(help);
     return o;
 }
 
-ProgramSpec makeSpec()
+ProgramTable makeTable()
 {
-    ProgramSpec s;
+    ProgramTable s;
     s.name = "corvane-cli";
     s.summary = "talk to a mobile receipt printer from the command line";
     s.commands = {
-        CommandSpec{{"identify"},
+        CommandRow{{"identify"},
                     {},
                     "Open the port and ask the printer for its model, firmware version, code page and "
                     "MSR mode. Prints six lines:\n"
@@ -71,7 +71,7 @@ ProgramSpec makeSpec()
                     "  msr mode: 0x<two hex digits>\n"
                     "Text from the printer is shown with bytes outside printable ASCII as \\xHH and "
                     "'\\' as \\\\."},
-        CommandSpec{{"firmware"},
+        CommandRow{{"firmware"},
                     {"FILE"},
                     "Send a firmware file (*.fls) to the printer unchanged, in 4096-byte pieces, with "
                     "progress on stderr when it is a terminal. Reset the printer afterwards."},
@@ -126,25 +126,25 @@ ProgramSpec makeSpec()
 
 } // namespace
 
-const ProgramSpec& programSpec()
+const ProgramTable& programTable()
 {
-    static const ProgramSpec spec = makeSpec();
-    return spec;
+    static const ProgramTable table = makeTable();
+    return table;
 }
 
 std::string usageText()
 {
-    return platform::cli::usageText(programSpec());
+    return platform::cli::usageText(programTable());
 }
 
 std::string helpText()
 {
-    return platform::cli::helpText(programSpec());
+    return platform::cli::helpText(programTable());
 }
 
 bool parseOptions(const std::vector<std::string>& words, Options& options, std::string& problem)
 {
-    const platform::cli::ParseResult parsed = platform::cli::parse(programSpec(), words);
+    const platform::cli::ParseResult parsed = platform::cli::parse(programTable(), words);
     if (!parsed.ok) {
         problem = parsed.problem;
         return false;

@@ -24,7 +24,7 @@ struct Options {
     bool lineGiven = false;           // any of data bits, parity, stop bits, flow
 };
 
-const platform::cli::ProgramSpec& programSpec();
+const platform::cli::ProgramTable& programTable();
 
 // False with a one-line reason on bad usage. `words` excludes the program name.
 bool parseOptions(const std::vector<std::string>& words, Options& options, std::string& problem);

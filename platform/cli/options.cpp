@@ -33,7 +33,7 @@ std::string listOfChoices(const std::vector<Choice>& choices)
     return out;
 }
 
-std::string valueShown(const OptionSpec& option)
+std::string valueShown(const OptionRow& option)
 {
     if (!option.valueName.empty())
         return option.valueName;
@@ -54,7 +54,7 @@ std::string valueShown(const OptionSpec& option)
     return {};
 }
 
-std::string longForm(const OptionSpec& option)
+std::string longForm(const OptionRow& option)
 {
     std::string out = "--" + option.name;
     if (option.kind != ValueKind::None)
@@ -63,7 +63,7 @@ std::string longForm(const OptionSpec& option)
 }
 
 // What the user may type instead, for a refused value.
-std::string allowedValues(const OptionSpec& option)
+std::string allowedValues(const OptionRow& option)
 {
     switch (option.kind) {
     case ValueKind::Integer:
@@ -87,7 +87,7 @@ bool parseNumber(const std::string& text, long& out)
 }
 
 // Checks and converts one value; false when the option refuses it.
-bool convert(const OptionSpec& option, const std::string& text, OptionValue& out)
+bool convert(const OptionRow& option, const std::string& text, OptionValue& out)
 {
     out.text = text;
     switch (option.kind) {
@@ -109,28 +109,28 @@ bool convert(const OptionSpec& option, const std::string& text, OptionValue& out
     return false;
 }
 
-const OptionSpec* findLong(const ProgramSpec& spec, std::string_view name)
+const OptionRow* findLong(const ProgramTable& table, std::string_view name)
 {
-    for (const OptionSpec& option : spec.options)
+    for (const OptionRow& option : table.options)
         if (option.name == name)
             return &option;
     return nullptr;
 }
 
-const OptionSpec* findShort(const ProgramSpec& spec, char name)
+const OptionRow* findShort(const ProgramTable& table, char name)
 {
-    for (const OptionSpec& option : spec.options)
+    for (const OptionRow& option : table.options)
         if (option.shortName != 0 && option.shortName == name)
             return &option;
     return nullptr;
 }
 
-std::string commandName(const CommandSpec& command)
+std::string commandName(const CommandRow& command)
 {
     return join(command.words, " ");
 }
 
-std::string commandSynopsis(const CommandSpec& command)
+std::string commandSynopsis(const CommandRow& command)
 {
     std::string out = commandName(command);
     for (const std::string& argument : command.arguments)
@@ -140,14 +140,14 @@ std::string commandSynopsis(const CommandSpec& command)
 
 // Picks the command the positional words start with (the longest match) and
 // hands it the rest as arguments.
-bool matchCommand(const ProgramSpec& spec, const std::vector<std::string>& positional, ParseResult& result)
+bool matchCommand(const ProgramTable& table, const std::vector<std::string>& positional, ParseResult& result)
 {
     if (positional.empty()) {
         result.problem = "no command given";
         return false;
     }
-    const CommandSpec* best = nullptr;
-    for (const CommandSpec& command : spec.commands) {
+    const CommandRow* best = nullptr;
+    for (const CommandRow& command : table.commands) {
         const auto& words = command.words;
         if (words.empty() || words.size() > positional.size())
             continue;
@@ -158,7 +158,7 @@ bool matchCommand(const ProgramSpec& spec, const std::vector<std::string>& posit
     }
     if (best == nullptr) {
         std::vector<std::string> seconds;
-        for (const CommandSpec& command : spec.commands)
+        for (const CommandRow& command : table.commands)
             if (command.words.size() > 1 && command.words.front() == positional.front())
                 seconds.push_back(command.words[1]);
         if (seconds.empty())
@@ -242,7 +242,7 @@ std::string wrap(const std::string& text, std::size_t firstColumn, std::size_t i
 }
 
 // Two-column rows: left text, then the wrapped help at a common column.
-std::string table(const std::vector<std::pair<std::string, std::string>>& rows)
+std::string twoColumns(const std::vector<std::pair<std::string, std::string>>& rows)
 {
     std::size_t width = 0;
     for (const auto& [left, right] : rows)
@@ -267,7 +267,7 @@ std::string table(const std::vector<std::pair<std::string, std::string>>& rows)
     return out;
 }
 
-std::string optionHelp(const OptionSpec& option)
+std::string optionHelp(const OptionRow& option)
 {
     std::vector<std::string> notes;
     if (option.kind == ValueKind::Integer)
@@ -327,7 +327,7 @@ long ParsedArgs::number(std::string_view option, long fallback) const
     return v ? v->number : fallback;
 }
 
-ParseResult parse(const ProgramSpec& spec, const std::vector<std::string>& words)
+ParseResult parse(const ProgramTable& table, const std::vector<std::string>& words)
 {
     ParseResult result;
     std::vector<std::string> positional;
@@ -347,7 +347,7 @@ ParseResult parse(const ProgramSpec& spec, const std::vector<std::string>& words
             result.ok = true;
             return result;
         }
-        const OptionSpec* option = nullptr;
+        const OptionRow* option = nullptr;
         std::string shown;
         std::optional<std::string> attached;
         if (word[1] == '-') {
@@ -357,11 +357,11 @@ ParseResult parse(const ProgramSpec& spec, const std::vector<std::string>& words
                 name.resize(eq);
             }
             shown = "--" + name;
-            option = findLong(spec, name);
+            option = findLong(table, name);
         } else {
             shown = word;
             if (word.size() == 2)
-                option = findShort(spec, word[1]);
+                option = findShort(table, word[1]);
         }
         if (option == nullptr) {
             result.problem = "unknown option " + shown;
@@ -394,61 +394,61 @@ ParseResult parse(const ProgramSpec& spec, const std::vector<std::string>& words
         }
         result.args.add(option->name, std::move(value));
     }
-    result.ok = matchCommand(spec, positional, result);
+    result.ok = matchCommand(table, positional, result);
     return result;
 }
 
-ParseResult parse(const ProgramSpec& spec, int argc, const char* const* argv)
+ParseResult parse(const ProgramTable& table, int argc, const char* const* argv)
 {
     std::vector<std::string> words;
     for (int i = 1; i < argc && argv != nullptr && argv[i] != nullptr; ++i)
         words.emplace_back(argv[i]);
-    return parse(spec, words);
+    return parse(table, words);
 }
 
-std::string helpText(const ProgramSpec& spec)
+std::string helpText(const ProgramTable& table)
 {
-    std::string out = spec.name + " - " + spec.summary + "\n\n";
-    for (std::size_t i = 0; i < spec.commands.size(); ++i)
-        out += (i == 0 ? "usage: " : "       ") + spec.name + " [OPTIONS] " + commandSynopsis(spec.commands[i]) + "\n";
+    std::string out = table.name + " - " + table.summary + "\n\n";
+    for (std::size_t i = 0; i < table.commands.size(); ++i)
+        out += (i == 0 ? "usage: " : "       ") + table.name + " [OPTIONS] " + commandSynopsis(table.commands[i]) + "\n";
 
     std::vector<std::pair<std::string, std::string>> rows;
-    for (const CommandSpec& command : spec.commands)
+    for (const CommandRow& command : table.commands)
         rows.emplace_back(commandSynopsis(command), command.help);
-    out += "\nCommands:\n" + table(rows);
+    out += "\nCommands:\n" + twoColumns(rows);
 
     rows.clear();
-    for (const OptionSpec& option : spec.options) {
+    for (const OptionRow& option : table.options) {
         std::string left = option.shortName != 0 ? std::string("-") + option.shortName + ", " : std::string();
         rows.emplace_back(left + longForm(option), optionHelp(option));
     }
     rows.emplace_back("-h, --help", "Show this help and exit.");
-    out += "\nOptions:\n" + table(rows);
+    out += "\nOptions:\n" + twoColumns(rows);
 
-    if (!spec.exitStatuses.empty()) {
+    if (!table.exitStatuses.empty()) {
         rows.clear();
-        for (const ExitStatusRow& row : spec.exitStatuses)
+        for (const ExitStatusRow& row : table.exitStatuses)
             rows.emplace_back(std::to_string(row.status), row.meaning);
-        out += "\nExit status:\n" + table(rows);
+        out += "\nExit status:\n" + twoColumns(rows);
     }
-    if (!spec.resultCodes.empty()) {
+    if (!table.resultCodes.empty()) {
         rows.clear();
-        for (const ResultCodeRow& row : spec.resultCodes)
+        for (const ResultCodeRow& row : table.resultCodes)
             rows.emplace_back(row.code, row.meaning);
-        out += "\nResult codes (the last line on stderr is 'error <code>: <message>'):\n" + table(rows);
+        out += "\nResult codes (the last line on stderr is 'error <code>: <message>'):\n" + twoColumns(rows);
     }
-    if (!spec.epilogue.empty())
-        out += "\n" + wrap(spec.epilogue, 0, 0) + "\n";
+    if (!table.epilogue.empty())
+        out += "\n" + wrap(table.epilogue, 0, 0) + "\n";
     return out;
 }
 
-std::string usageText(const ProgramSpec& spec)
+std::string usageText(const ProgramTable& table)
 {
-    const std::string lead = "usage: " + spec.name;
+    const std::string lead = "usage: " + table.name;
     std::string out = lead;
     std::size_t column = lead.size();
     std::vector<std::string> items;
-    for (const OptionSpec& option : spec.options) {
+    for (const OptionRow& option : table.options) {
         std::string shown = "[";
         shown += longForm(option);
         shown += option.repeatable ? "]..." : "]";
@@ -464,10 +464,10 @@ std::string usageText(const ProgramSpec& spec)
         column += 1 + item.size();
     }
     std::vector<std::string> commands;
-    for (const CommandSpec& command : spec.commands)
+    for (const CommandRow& command : table.commands)
         commands.push_back(commandSynopsis(command));
     out += "\ncommands: " + join(commands, " | ") + "\n";
-    out += "Try '" + spec.name + " --help' for more.\n";
+    out += "Try '" + table.name + " --help' for more.\n";
     return out;
 }
 

@@ -1,5 +1,5 @@
 // Command lines from one table: what a program accepts, its help text and its
-// short usage all come from the same ProgramSpec, so they cannot drift apart.
+// short usage all come from the same ProgramTable, so they cannot drift apart.
 //
 // Grammar (GNU style; options may stand anywhere between the words):
 //   --name            a flag (ValueKind::None); "--name=V" is refused
@@ -38,7 +38,7 @@ struct Choice {
     long value = 0;
 };
 
-struct OptionSpec {
+struct OptionRow {
     std::string name;          // long name without the dashes: "port"
     char shortName = 0;        // 0: none
     ValueKind kind = ValueKind::None;
@@ -51,7 +51,7 @@ struct OptionSpec {
     bool repeatable = false;
 };
 
-struct CommandSpec {
+struct CommandRow {
     std::vector<std::string> words;      // {"identify"}, {"switches", "get"}
     std::vector<std::string> arguments;  // names of the positional arguments
     std::string help;
@@ -68,11 +68,11 @@ struct ResultCodeRow {
     std::string meaning;
 };
 
-struct ProgramSpec {
+struct ProgramTable {
     std::string name;         // "prog"
     std::string summary;      // one line: what the program is for
-    std::vector<CommandSpec> commands;
-    std::vector<OptionSpec> options;
+    std::vector<CommandRow> commands;
+    std::vector<OptionRow> options;
     std::vector<ExitStatusRow> exitStatuses;
     std::vector<ResultCodeRow> resultCodes;
     std::string epilogue;     // free text at the end of --help (environment, ...)
@@ -87,7 +87,7 @@ struct OptionValue {
 class ParsedArgs {
 public:
     bool help = false;
-    const CommandSpec* command = nullptr;  // null only when help is set
+    const CommandRow* command = nullptr;  // null only when help is set
     std::vector<std::string> arguments;    // the command's positional arguments
 
     // The command's words joined by one space: "switches get".
@@ -115,13 +115,13 @@ struct ParseResult {
 };
 
 // `words` are the arguments without the program name (argv + 1).
-ParseResult parse(const ProgramSpec& spec, const std::vector<std::string>& words);
-ParseResult parse(const ProgramSpec& spec, int argc, const char* const* argv);
+ParseResult parse(const ProgramTable& table, const std::vector<std::string>& words);
+ParseResult parse(const ProgramTable& table, int argc, const char* const* argv);
 
 // The full --help text.
-std::string helpText(const ProgramSpec& spec);
+std::string helpText(const ProgramTable& table);
 // A few lines for a usage error: the synopsis, the commands, where to find
 // more.
-std::string usageText(const ProgramSpec& spec);
+std::string usageText(const ProgramTable& table);
 
 } // namespace platform::cli

@@ -7,10 +7,10 @@
 namespace platform::cli {
 namespace {
 
-const ProgramSpec& demo()
+const ProgramTable& demo()
 {
-    static const ProgramSpec spec = [] {
-        ProgramSpec s;
+    static const ProgramTable table = [] {
+        ProgramTable s;
         s.name = "demo";
         s.summary = "a program to try the table on";
         s.commands = {
@@ -19,19 +19,19 @@ const ProgramSpec& demo()
             {{"switches", "get"}, {}, "Read the switches."},
             {{"switches", "set"}, {"NAME", "VALUE"}, "Write one switch."},
         };
-        OptionSpec port{"port", 0, ValueKind::Text, "NAME", "Where the device is.", "", 0, 0, {}, false};
-        OptionSpec baud{"baud", 0, ValueKind::Integer, "N", "Baud rate.", "115200", 1, 4000000, {}, false};
-        OptionSpec parity{"parity", 0, ValueKind::Choice, "", "Parity.", "none", 0, 0,
+        OptionRow port{"port", 0, ValueKind::Text, "NAME", "Where the device is.", "", 0, 0, {}, false};
+        OptionRow baud{"baud", 0, ValueKind::Integer, "N", "Baud rate.", "115200", 1, 4000000, {}, false};
+        OptionRow parity{"parity", 0, ValueKind::Choice, "", "Parity.", "none", 0, 0,
                           {{"none", 0}, {"odd", 1}, {"even", 2}}, false};
-        OptionSpec json{"json", 'j', ValueKind::None, "", "Print JSON.", "", 0, 0, {}, false};
-        OptionSpec tag{"tag", 't', ValueKind::Text, "T", "Label the run.", "", 0, 0, {}, true};
+        OptionRow json{"json", 'j', ValueKind::None, "", "Print JSON.", "", 0, 0, {}, false};
+        OptionRow tag{"tag", 't', ValueKind::Text, "T", "Label the run.", "", 0, 0, {}, true};
         s.options = {port, baud, parity, json, tag};
         s.exitStatuses = {{0, "success"}, {1, "the device failed"}, {2, "usage error"}};
         s.resultCodes = {{"301", "no reply"}, {"open", "the port did not open"}};
         s.epilogue = "Environment: DEMO_HOME names the home.";
         return s;
     }();
-    return spec;
+    return table;
 }
 
 std::vector<std::string> words(const std::string& line)
@@ -170,10 +170,10 @@ TEST(OptionTable, HelpDocumentsEveryOptionCommandExitStatusAndResultCode)
 
 TEST(OptionTable, HelpWrapsLongTextAtTheHelpColumn)
 {
-    ProgramSpec spec = demo();
-    spec.options.front().help = std::string(20, 'a') + " " + std::string(20, 'b') + " " + std::string(20, 'c')
+    ProgramTable table = demo();
+    table.options.front().help = std::string(20, 'a') + " " + std::string(20, 'b') + " " + std::string(20, 'c')
                                 + "\n  indented line";
-    const std::string help = helpText(spec);
+    const std::string help = helpText(table);
     const auto at = help.find("--port NAME");
     ASSERT_NE(at, std::string::npos);
     std::istringstream rest(help.substr(help.rfind('\n', at) + 1));
