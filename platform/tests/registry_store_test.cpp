@@ -13,6 +13,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -47,13 +48,19 @@ std::size_t countOf(const std::string& text, const std::string& needle)
     return n;
 }
 
-// "p<writer>_<index>". Built by appending: GCC 12's optimizer reports a
-// bogus overlapping copy (-Wrestrict) for a chain of operator+ on
-// temporaries here.
+// Value names such as "v12" and "p1_12", built by appending: GCC 12's
+// optimizer reports a bogus overlapping copy (-Wrestrict) for operator+ of
+// a literal and a temporary string here.
+std::string numbered(std::string_view prefix, long number)
+{
+    std::string name(prefix);
+    name += std::to_string(number);
+    return name;
+}
+
 std::string writerValueName(int writer, int index)
 {
-    std::string name = "p";
-    name += std::to_string(writer);
+    std::string name = numbered("p", writer);
     name += '_';
     name += std::to_string(index);
     return name;
@@ -483,9 +490,9 @@ std::atomic<int> g_replaces{0};
 void fillRecord(RegistryStore::Batch& b, int values, std::uint32_t generation)
 {
     for (int i = 0; i < values; ++i) {
-        const std::string name = "v" + std::to_string(i);
+        const std::string name = numbered("v", i);
         if (i % 5 == 4)
-            b.writeString(kKey + "\\NV", name, "gen " + std::to_string(generation));
+            b.writeString(kKey + "\\NV", name, numbered("gen ", generation));
         else
             b.writeNumber(kKey, name, generation * 1000u + static_cast<std::uint32_t>(i));
     }
@@ -498,7 +505,7 @@ std::optional<std::uint32_t> recordGeneration(const platform::reg::Document& doc
     namespace reg = platform::reg;
     std::optional<std::uint32_t> generation;
     for (int i = 0; i < values; ++i) {
-        const std::string name = "v" + std::to_string(i);
+        const std::string name = numbered("v", i);
         std::uint32_t g = 0;
         if (i % 5 == 4) {
             const reg::Entry* e = reg::findValue(doc, reg::normalizeKey(kKey + "\\NV"), name);
