@@ -37,15 +37,18 @@ bool LoadStoredConnection(const platform::RegistryStore& store, StoredConnection
 bool SaveStoredConnection(platform::RegistryStore& store, const StoredConnection& connection)
 {
     const PortSettings& s = connection.settings;
-    bool ok = true;
-    ok &= WriteRegistryNumber(store, "uPortType", static_cast<std::uint32_t>(connection.interfaceIndex));
-    ok &= WriteRegistryString(store, "uPort", s.portName);
-    ok &= WriteRegistryNumber(store, "uBaudrate", static_cast<std::uint32_t>(s.baudRate));
-    ok &= WriteRegistryNumber(store, "uDatabit", static_cast<std::uint32_t>(s.dataBits));
-    ok &= WriteRegistryNumber(store, "uParity", static_cast<std::uint32_t>(s.parity));
-    ok &= WriteRegistryNumber(store, "uStopbit", static_cast<std::uint32_t>(s.stopBits));
-    ok &= WriteRegistryNumber(store, "uFlowcontrol", static_cast<std::uint32_t>(s.flowControl));
-    return ok;
+    const std::string key = CorvaneKeyPath();
+    // One replace: a crash or a reader never sees a port name of one save
+    // with the line settings of another.
+    return store.update([&](platform::RegistryStore::Batch& b) {
+        b.writeNumber(key, "uPortType", static_cast<std::uint32_t>(connection.interfaceIndex));
+        b.writeString(key, "uPort", s.portName);
+        b.writeNumber(key, "uBaudrate", static_cast<std::uint32_t>(s.baudRate));
+        b.writeNumber(key, "uDatabit", static_cast<std::uint32_t>(s.dataBits));
+        b.writeNumber(key, "uParity", static_cast<std::uint32_t>(s.parity));
+        b.writeNumber(key, "uStopbit", static_cast<std::uint32_t>(s.stopBits));
+        b.writeNumber(key, "uFlowcontrol", static_cast<std::uint32_t>(s.flowControl));
+    });
 }
 
 } // namespace corvane

@@ -38,9 +38,10 @@ struct StoredConnection {
 bool LoadStoredConnection(const platform::RegistryStore& store, StoredConnection& out);
 
 // Writes uPortType, uPort, uBaudrate, uDatabit, uParity, uStopbit and
-// uFlowcontrol, in this order, each as its own write. Every write is
-// attempted; the result is true only if all of them succeeded (the window
-// ignores it, the command line may warn; store.lastError() has the reason).
+// uFlowcontrol, in this order, as one update of the store: all of them or,
+// on failure, none (the window ignores the result, the command line may
+// warn; store.lastError() has the reason). A port name that cannot be
+// stored (a line break) fails the whole save.
 bool SaveStoredConnection(platform::RegistryStore& store, const StoredConnection& connection);
 
 } // namespace corvane

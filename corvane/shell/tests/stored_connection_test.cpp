@@ -7,12 +7,36 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace corvane {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Replaces seen by the store's before-replace hook; a forked child may die
+// at the replace numbered g_dieAtReplace.
+int g_replaces = 0;
+int g_dieAtReplace = 0;
+
+void countReplace(const std::string&)
+{
+    if (++g_replaces == g_dieAtReplace)
+        ::_exit(0);
+}
+
+bool sameConnection(const StoredConnection& a, const StoredConnection& b)
+{
+    const PortSettings& x = a.settings;
+    const PortSettings& y = b.settings;
+    return a.interfaceIndex == b.interfaceIndex && x.portName == y.portName && x.baudRate == y.baudRate
+           && x.parity == y.parity && x.dataBits == y.dataBits && x.stopBits == y.stopBits
+           && x.flowControl == y.flowControl;
+}
 
 class StoredConnectionTest : public ::testing::Test {
 protected:
@@ -23,7 +47,11 @@ protected:
         dir_ = pattern;
         path_ = (dir_ / "registry.reg").string();
     }
-    void TearDown() override { fs::remove_all(dir_); }
+    void TearDown() override
+    {
+        platform::RegistryStore::setBeforeReplaceHook(nullptr);
+        fs::remove_all(dir_);
+    }
 
     fs::path dir_;
     std::string path_;
@@ -160,6 +188,78 @@ TEST_F(StoredConnectionTest, SaveReportsAFailedWrite)
     EXPECT_FALSE(SaveStoredConnection(store, connection));
     StoredConnection loaded;
     EXPECT_FALSE(LoadStoredConnection(store, loaded));
+}
+
+TEST_F(StoredConnectionTest, SaveIsOneReplaceInTheWindowsOrder)
+{
+    platform::RegistryStore store(path_);
+    g_replaces = 0;
+    g_dieAtReplace = 0;
+    platform::RegistryStore::setBeforeReplaceHook(&countReplace);
+    StoredConnection saved;
+    saved.interfaceIndex = kInterfaceTcp;
+    saved.settings = PortSettings{"NET192.168.1.50", 9100, 0, 8, 0, 1};
+    ASSERT_TRUE(SaveStoredConnection(store, saved)) << store.lastError().describe();
+    EXPECT_EQ(g_replaces, 1);
+
+    std::ifstream in(path_, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(text, "Windows Registry Editor Version 5.00\n"
+                    "\n"
+                    "[HKEY_LOCAL_MACHINE\\Software\\Quellix\\Corvane]\n"
+                    "\"uPortType\"=dword:00000002\n"
+                    "\"uPort\"=\"NET192.168.1.50\"\n"
+                    "\"uBaudrate\"=dword:0000238c\n"
+                    "\"uDatabit\"=dword:00000008\n"
+                    "\"uParity\"=dword:00000000\n"
+                    "\"uStopbit\"=dword:00000000\n"
+                    "\"uFlowcontrol\"=dword:00000001\n");
+}
+
+TEST_F(StoredConnectionTest, ExitKilledDuringTheSaveLeavesOneWholeConnection)
+{
+    StoredConnection before;
+    before.interfaceIndex = kInterfaceSerial;
+    before.settings = PortSettings{"COM7", 9600, 0, 8, 0, 1};
+    StoredConnection after;
+    after.interfaceIndex = kInterfaceTcp;
+    after.settings = PortSettings{"NET10.0.0.9", 6101, 2, 7, 2, 0};
+
+    // Whichever replace the process dies at, the next start finds the old
+    // connection or the new one, never the new interface with the old port.
+    for (int dieAt = 1; dieAt <= 7; ++dieAt) {
+        platform::RegistryStore store(path_);
+        ASSERT_TRUE(SaveStoredConnection(store, before));
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            g_replaces = 0;
+            g_dieAtReplace = dieAt;
+            platform::RegistryStore::setBeforeReplaceHook(&countReplace);
+            platform::RegistryStore child(path_);
+            ::_exit(SaveStoredConnection(child, after) ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << dieAt;
+
+        StoredConnection loaded;
+        ASSERT_TRUE(LoadStoredConnection(store, loaded)) << dieAt;
+        EXPECT_TRUE(sameConnection(loaded, before) || sameConnection(loaded, after))
+            << "died at replace " << dieAt << ": " << loaded.interfaceIndex << " "
+            << loaded.settings.portName << " " << loaded.settings.baudRate;
+    }
+}
+
+TEST_F(StoredConnectionTest, APortNameThatCannotBeStoredWritesNothing)
+{
+    platform::RegistryStore store(path_);
+    StoredConnection saved;
+    saved.settings.portName = "COM1\nuPortType=2";
+    EXPECT_FALSE(SaveStoredConnection(store, saved));
+    StoredConnection loaded;
+    EXPECT_FALSE(LoadStoredConnection(store, loaded));
+    EXPECT_FALSE(fs::exists(path_));
 }
 
 } // namespace
