@@ -142,6 +142,12 @@ std::string commandSynopsis(const CommandRow& command)
 // hands it the rest as arguments.
 bool matchCommand(const ProgramTable& table, const std::vector<std::string>& positional, ParseResult& result)
 {
+    if (table.commands.empty()) {
+        if (positional.empty())
+            return true;
+        result.problem = "unexpected argument '" + positional.front() + "'";
+        return false;
+    }
     if (positional.empty()) {
         result.problem = "no command given";
         return false;
@@ -409,15 +415,19 @@ ParseResult parse(const ProgramTable& table, int argc, const char* const* argv)
 std::string helpText(const ProgramTable& table)
 {
     std::string out = table.name + " - " + table.summary + "\n\n";
+    if (table.commands.empty())
+        out += "usage: " + table.name + " [OPTIONS]\n";
     for (std::size_t i = 0; i < table.commands.size(); ++i)
         out += (i == 0 ? "usage: " : "       ") + table.name + " [OPTIONS] " + commandSynopsis(table.commands[i]) + "\n";
 
     std::vector<std::pair<std::string, std::string>> rows;
-    for (const CommandRow& command : table.commands)
-        rows.emplace_back(commandSynopsis(command), command.help);
-    out += "\nCommands:\n" + twoColumns(rows);
+    if (!table.commands.empty()) {
+        for (const CommandRow& command : table.commands)
+            rows.emplace_back(commandSynopsis(command), command.help);
+        out += "\nCommands:\n" + twoColumns(rows);
+        rows.clear();
+    }
 
-    rows.clear();
     for (const OptionRow& option : table.options) {
         std::string left = option.shortName != 0 ? std::string("-") + option.shortName + ", " : std::string();
         rows.emplace_back(left + longForm(option), optionHelp(option));
@@ -454,7 +464,8 @@ std::string usageText(const ProgramTable& table)
         shown += option.repeatable ? "]..." : "]";
         items.push_back(std::move(shown));
     }
-    items.push_back("COMMAND");
+    if (!table.commands.empty())
+        items.push_back("COMMAND");
     for (const std::string& item : items) {
         if (column + 1 + item.size() > kLineWidth) {
             newLine(out, lead.size());
@@ -463,10 +474,13 @@ std::string usageText(const ProgramTable& table)
         out += " " + item;
         column += 1 + item.size();
     }
-    std::vector<std::string> commands;
-    for (const CommandRow& command : table.commands)
-        commands.push_back(commandSynopsis(command));
-    out += "\ncommands: " + join(commands, " | ") + "\n";
+    out += "\n";
+    if (!table.commands.empty()) {
+        std::vector<std::string> commands;
+        for (const CommandRow& command : table.commands)
+            commands.push_back(commandSynopsis(command));
+        out += "commands: " + join(commands, " | ") + "\n";
+    }
     out += "Try '" + table.name + " --help' for more.\n";
     return out;
 }

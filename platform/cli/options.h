@@ -10,8 +10,9 @@
 //   -h, --help        always known: parse() stops there and sets help
 // The first positional words name the command (one or two words:
 // "identify", "switches get"); the rest are that command's arguments, whose
-// count must match the command's table row. An option not marked
-// repeatable may be given once.
+// count must match the command's table row. A table without command rows
+// describes a program driven by options alone: it takes no positional words.
+// An option not marked repeatable may be given once.
 //
 // No I/O and no device access here: the parser takes words and returns values
 // or one problem text, so a program decides itself how to report it.
@@ -87,7 +88,7 @@ struct OptionValue {
 class ParsedArgs {
 public:
     bool help = false;
-    const CommandRow* command = nullptr;  // null only when help is set
+    const CommandRow* command = nullptr;  // null when help is set or the table has no commands
     std::vector<std::string> arguments;    // the command's positional arguments
 
     // The command's words joined by one space: "switches get".

@@ -1,5 +1,5 @@
 // printer-sim: a simulated printer on a pseudo-terminal or a TCP port, for
-// tests and demos. See usageText() for the command line.
+// tests and demos. Its command line is the option table in sim/options.h.
 #include "clock.h"
 #include "pty_link.h"
 #include "recorder.h"
@@ -8,6 +8,8 @@
 
 #include "sim/options.h"
 #include "sim/printer.h"
+
+#include "platform/cli/output.h"
 
 #include <sys/signalfd.h>
 
@@ -42,13 +44,14 @@ int main(int argc, char** argv)
     const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const sim::ParseResult parsed = sim::parseOptions(args);
     if (!parsed.ok()) {
-        std::fprintf(stderr, "%s: %s\n\n%s", kProgram, parsed.error.c_str(),
-                     sim::usageText(kProgram).c_str());
+        // The problem quotes what was typed, which may hold any byte.
+        std::fprintf(stderr, "%s%s: %s\n", sim::usageText().c_str(), kProgram,
+                     platform::cli::escapeText(parsed.error).c_str());
         return 2;
     }
     const sim::Options& options = parsed.options;
     if (options.help) {
-        std::fputs(sim::usageText(kProgram).c_str(), stdout);
+        std::fputs(sim::helpText().c_str(), stdout);
         return 0;
     }
 

@@ -132,7 +132,7 @@ TEST(Options, HelpNeedsNoTransport)
     EXPECT_TRUE(parse({"--help"}).options.help);
     EXPECT_TRUE(parse({"-h"}).options.help);
     EXPECT_TRUE(parse({"--help"}).ok());
-    const std::string usage = sim::usageText("printer-sim");
+    const std::string usage = sim::helpText();
     for (const char* word : {"--pty", "--link", "--tcp", "--bind", "--model", "--model-reply", "--version",
                              "--code-page", "--msr-mode", "--chunk", "--chunk-delay", "--silent", "--stray",
                              "--reply-delay", "--drop-after", "--capture", "--report", "KMP-Z400II", "VX 440",
@@ -183,6 +183,10 @@ TEST(Options, BadCommandLinesAreRefused)
         {"--pty", "--personality", "pos"},
         {"--pty", "--personality", "Mobile"},
         {"--pty", "--personality"},
+        {"--pty", "--pty"},
+        {"--tcp", "0", "--tcp", "1"},
+        {"--pty", "--", "--silent"},
+        {"--pty", "--model-reply", ""},
     };
     for (const auto& args : bad) {
         std::string joined;
@@ -192,6 +196,47 @@ TEST(Options, BadCommandLinesAreRefused)
         EXPECT_FALSE(r.ok()) << joined;
         EXPECT_FALSE(r.options.help) << joined;
     }
+}
+
+TEST(Options, ProblemsNameTheRuleBroken)
+{
+    const std::vector<std::pair<std::vector<std::string_view>, std::string>> cases = {
+        {{}, "give a transport: --pty or --tcp PORT"},
+        {{"--pty", "--tcp", "0"}, "give either --pty or --tcp, not both"},
+        {{"--tcp", "0", "--link", "/tmp/l"}, "--link works only with --pty"},
+        {{"--pty", "--bind", "::1"}, "--bind works only with --tcp"},
+        {{"--pty", "--rcvbuf", "4096"}, "--rcvbuf works only with --tcp"},
+        {{"--pty", "--chatter-every", "10"}, "--chatter and --chatter-every go together"},
+        {{"--pty", "--pause-ms", "100"}, "--pause-after and --pause-ms go together"},
+        {{"--pty", "--msr-mode", "0x100"}, "--msr-mode: '0x100' is not a number from 0 to 255"},
+        {{"--pty", "--stray", "4G"}, "--stray needs hex byte pairs such as 4142 (up to 4096 bytes)"},
+        {{"--pty", "--chatter", "1", "--chatter-every", "10"},
+         "--chatter needs hex byte pairs such as 1200 (up to 4096 bytes)"},
+        {{"--pty", "--model", "KMP-Z500"}, "unknown model 'KMP-Z500'"},
+        {{"--pty", "--chunk", "0"}, "bad value '0' for --chunk (1..65536)"},
+        {{"--pty", "--drop-after=9"}, "bad value '9' for --drop-after (10..600000)"},
+        {{"--pty", "--personality", "pos"}, "bad value 'pos' for --personality (mobile)"},
+        {{"--pty", "extra"}, "unexpected argument 'extra'"},
+    };
+    for (const auto& [args, problem] : cases) {
+        const auto r = sim::parseOptions(args);
+        EXPECT_EQ(r.error, problem) << ::testing::PrintToString(args);
+    }
+    // The largest stray string is taken; one byte more is refused.
+    const std::string longest(2 * 4096, 'a');
+    auto r = parse({"--pty", "--stray", longest});
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(r.options.shaping.stray.size(), 4096u);
+    const std::string tooLong = longest + "aa";
+    EXPECT_FALSE(parse({"--pty", "--stray", tooLong}).ok());
+}
+
+TEST(Options, UsageIsShortAndNamesNoCommand)
+{
+    const std::string usage = sim::usageText();
+    EXPECT_EQ(usage.rfind("usage: printer-sim [--pty] [--link PATH] [--tcp PORT]", 0), 0u) << usage;
+    EXPECT_EQ(usage.find("COMMAND"), std::string::npos) << usage;
+    EXPECT_NE(usage.find("Try 'printer-sim --help' for more."), std::string::npos) << usage;
 }
 
 TEST(Options, HexBytes)

@@ -202,5 +202,53 @@ TEST(OptionTable, ShortUsageListsOptionsAndCommands)
         EXPECT_LE(line.size(), 79u) << line;
 }
 
+// A program driven by options alone (a server picking its transport by a
+// flag) has no command rows; it must then take no positional word at all.
+ProgramTable optionsOnly()
+{
+    ProgramTable table = demo();
+    table.name = "serve";
+    table.commands.clear();
+    return table;
+}
+
+TEST(OptionTable, WithoutCommandsOnlyOptionsAreAccepted)
+{
+    for (const char* line : {"", "--json", "--port COM1 --baud 300 -t a"}) {
+        const ParseResult r = parse(optionsOnly(), words(line));
+        ASSERT_TRUE(r.ok) << line << ": " << r.problem;
+        EXPECT_EQ(r.args.command, nullptr) << line;
+        EXPECT_TRUE(r.args.arguments.empty()) << line;
+    }
+    EXPECT_EQ(parse(optionsOnly(), words("--port COM1")).args.text("port"), "COM1");
+
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"identify", "unexpected argument 'identify'"},
+        {"--json extra", "unexpected argument 'extra'"},
+        {"-- --json", "unexpected argument '--json'"},
+        {"-", "unexpected argument '-'"},
+        {"--baud 0", "bad value '0' for --baud (1..4000000)"},
+    };
+    for (const auto& [line, problem] : refused) {
+        const ParseResult r = parse(optionsOnly(), words(line));
+        EXPECT_FALSE(r.ok) << line;
+        EXPECT_EQ(r.problem, problem) << line;
+    }
+}
+
+TEST(OptionTable, WithoutCommandsHelpAndUsageShowNone)
+{
+    const std::string help = helpText(optionsOnly());
+    EXPECT_NE(help.find("\nusage: serve [OPTIONS]\n"), std::string::npos) << help;
+    EXPECT_EQ(help.find("Commands:"), std::string::npos) << help;
+    EXPECT_NE(help.find("--baud N"), std::string::npos) << help;
+
+    const std::string usage = usageText(optionsOnly());
+    EXPECT_EQ(usage.rfind("usage: serve [--port NAME]", 0), 0u) << usage;
+    EXPECT_EQ(usage.find("COMMAND"), std::string::npos) << usage;
+    EXPECT_EQ(usage.find("commands:"), std::string::npos) << usage;
+    EXPECT_NE(usage.find("Try 'serve --help' for more."), std::string::npos) << usage;
+}
+
 } // namespace
 } // namespace platform::cli

@@ -1,4 +1,7 @@
-// printer-sim's command line.
+// printer-sim's command line: one option table (platform/cli) gives the
+// grammar, the value ranges and --help; the checks a table cannot express
+// (hex byte strings, model names, options that only go together) follow the
+// table parse here.
 #pragma once
 
 #include "sim/personality.h"
@@ -44,7 +47,10 @@ struct ParseResult {
 // `args` excludes the program name. Options take their value as the next
 // argument or after '='. With --help the rest is not checked.
 ParseResult parseOptions(std::span<const std::string_view> args);
-std::string usageText(std::string_view program);
+// The full --help text, generated from the option table.
+std::string helpText();
+// The short usage shown after a refused command line.
+std::string usageText();
 
 // Hex digit pairs ("4142") to bytes; false on odd length or a non-hex digit.
 bool parseHexBytes(std::string_view hex, std::string& out);
