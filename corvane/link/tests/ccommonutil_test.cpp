@@ -6,7 +6,7 @@
 #include <map>
 
 using namespace corvane;
-using namespace corvane::testing;
+using namespace platform::testing;
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 
 using namespace corvane;
-using namespace corvane::testing;
+using namespace platform::testing;
 
 namespace {
 
