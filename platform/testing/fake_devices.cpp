@@ -141,6 +141,7 @@ public:
     {
         if (!open_)
             return notOpen(EBADF);
+        ++p_.boundedWrites;
         if (p_.probeFails) {
             error_ = errorOf(EIO, "write");
             return {0, platform::IoEnd::Error, error_};

@@ -43,6 +43,7 @@ struct FakePrinter {
     std::vector<Bytes> writes;         // one entry per write call
     std::vector<std::uint64_t> writeTimes;
     std::vector<int> readCapacities;
+    int boundedWrites = 0;             // serial writes under the line's write time-outs
     int openAttempts = 0;
     int opens = 0;                     // successful
     int closes = 0;
