@@ -68,7 +68,7 @@ private:
 
 class Writer {
 public:
-    Writer(const StallWrite& how) : how_(how), timer_(how.stallTimeoutMs) {}
+    explicit Writer(const StallWrite& how) : how_(how), timer_(how.stallTimeoutMs) {}
 
     IoResult run(const std::uint8_t* data, int length)
     {

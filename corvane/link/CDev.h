@@ -3,9 +3,10 @@
 // port is the low 16 bits of the baud rate field.
 //
 // Open on a serial port: exclusive open (3 attempts, 400 ms apart), line
-// settings, probe time-outs, purge, a single 0x00 probe byte, DSR must be on,
-// then the working time-outs (interval 10 ms, total 10 ms per byte + 1000 ms;
-// write 1000 ms per byte + 1000 ms).
+// settings, probe time-outs, purge, a single 0x00 probe byte (bounded by the
+// line's write time-outs, 1000 ms per byte + 1000 ms), DSR must be on, then
+// the working time-outs (interval 10 ms, total 10 ms per byte + 1000 ms; the
+// write fields stay 1000/1000 but data writes follow the stall rule).
 //
 // Write and Read make exactly one port call each: no framing, no retries,
 // no splitting by this class. A Write reports its piece once it has left
