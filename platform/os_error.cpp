@@ -12,7 +12,7 @@ std::string OsError::describe() const
         text += (text.empty() ? "" : " ") + target;
     if (!text.empty())
         text += ": ";
-    text += std::strerror(code);
+    text += reason.empty() ? std::string(std::strerror(code)) : reason;
     return text;
 }
 
@@ -49,6 +49,11 @@ std::string osErrorHint(const OsError& error, DeviceKind kind)
     case ECONNREFUSED:
         return "The printer refused the connection: check the TCP port number.";
     case ETIMEDOUT:
+        // A write that timed out is a printer that stopped taking data, on
+        // any kind of link.
+        if (error.operation == "write")
+            return "The printer stopped taking data: check that it is on, has paper and shows no error.";
+        [[fallthrough]];
     case EHOSTUNREACH:
     case ENETUNREACH:
         if (kind == DeviceKind::Tcp)

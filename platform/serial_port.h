@@ -7,11 +7,13 @@
 // Time-outs follow the classic interval/total model: a read returns when the
 // buffer is full, when the total time (multiplier x requested bytes +
 // constant) has passed, or when the gap after a received byte exceeds the
-// interval. A write gives up after multiplier x length + constant.
+// interval. Data writes follow the stall rule of the port contract and end
+// once the driver's output queue has drained; only writeWithinTimeouts()
+// gives up after multiplier x length + constant.
 #pragma once
 
-#include "platform/os_error.h"
-#include "platform/usb_printers.h"
+#include "platform/port.h"
+#include "platform/device_roots.h"
 
 #include <cstdint>
 #include <memory>
@@ -45,30 +47,35 @@ struct ModemStatus {
     bool ring = false;
 };
 
-class SerialIo {
+// The serial line: the port contract plus line settings, time-outs, purge
+// and modem lines. open() takes the port name in Endpoint::address.
+class SerialPort : public Port {
 public:
-    virtual ~SerialIo() = default;
-    // Opens exclusively: a second opener (this or another process) is refused.
-    virtual bool open(const std::string& portName) = 0;
+    DeviceKind kind() const override { return DeviceKind::Serial; }
+    SerialPort* asSerial() override { return this; }
+
     virtual bool configure(const SerialLine& line) = 0;
+    // The read fields bound read(); the write fields bound only
+    // writeWithinTimeouts(). Data writes follow the stall rule.
     virtual bool setTimeouts(const SerialTimeouts& timeouts) = 0;
+    // Sets the read time-outs to a plain total bound, keeping the write fields.
+    void setReadTimeoutMs(int ms) override;
     // Discards both directions.
     virtual bool purge() = 0;
-    // Bytes written before the write time-out; 0 on failure.
-    virtual int write(const std::uint8_t* data, int length) = 0;
-    // Bytes read under the read time-outs; 0 on failure or time-out.
-    virtual int read(std::uint8_t* buffer, int capacity) = 0;
+    // A write bounded by the line's own write time-outs (multiplier x length
+    // + constant) instead of the stall rule: the open probe byte.
+    virtual IoResult writeWithinTimeouts(const std::uint8_t* data, int length) = 0;
     // A device without modem lines (a pseudo-terminal) reports DSR and CTS on.
     virtual bool modemStatus(ModemStatus& status) = 0;
-    virtual void close() = 0;
-    virtual bool isOpen() const = 0;
-    virtual OsError lastError() const = 0;
+
+protected:
+    SerialTimeouts timeouts_{};
 };
 
 // "COM3" -> "/dev/ttyS2"; other names are returned unchanged.
 std::string serialDevicePath(const std::string& portName);
 
-std::unique_ptr<SerialIo> makeTtySerial();
+std::unique_ptr<SerialPort> makeTtySerial();
 
 // Puts `line` into a tty's settings: raw byte-exact mode, receiver on, modem
 // control ignored, then speed, character size, parity, stop bits and flow

@@ -4,6 +4,8 @@
 #include "platform/serial_port.h"
 
 #include "platform/exclusive_device.h"
+#include "platform/stall_write.h"
+#include "platform/wait_hook.h"
 
 #include <algorithm>
 #include <cctype>
@@ -16,7 +18,6 @@
 #include <fstream>
 #include <string_view>
 #include <system_error>
-#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -39,10 +40,12 @@ constexpr unsigned kPtySlaveMajorLast = 143;
 // A read with no total bound and a nonzero interval waits for its first byte
 // at most this long, so no call can hang on a silent line.
 constexpr std::uint64_t kUnboundedReadCeilingMs = 30000;
-// A write without a total time-out gives up after this long (or 10 ms per
-// byte, if longer: slow lines with flow control held off).
+// A bounded write without a total time-out gives up after this long (or
+// 10 ms per byte, if longer: slow lines with flow control held off).
 constexpr std::uint64_t kUnboundedWriteCeilingMs = 30000;
 constexpr std::uint64_t kUnboundedWritePerByteMs = 10;
+// How often a bounded write looks at the output queue while it drains.
+constexpr int kDrainCheckMs = 2;
 
 // Milliseconds left until the deadline, rounded up, for poll().
 int msUntil(SteadyTime::time_point deadline)
@@ -85,14 +88,25 @@ bool noModemLines(int err)
     return err == ENOTTY || err == EINVAL;
 }
 
-class TtySerial final : public SerialIo {
+int outputQueued(int fd)
+{
+    int queued = 0;
+    return ::ioctl(fd, TIOCOUTQ, &queued) == 0 ? queued : -1;
+}
+
+ssize_t writeCall(int fd, const void* data, std::size_t length)
+{
+    return ::write(fd, data, length);
+}
+
+class TtySerial final : public SerialPort {
 public:
     ~TtySerial() override { close(); }
 
-    bool open(const std::string& portName) override
+    bool open(const Endpoint& where) override
     {
         close();
-        path_ = serialDevicePath(portName);
+        path_ = serialDevicePath(where.address);
         // The advisory lock first: it also refuses a second opener running as
         // root, which TIOCEXCL lets through. Taking it before TIOCEXCL means a
         // refused opener never touches the holder's exclusive flag.
@@ -110,25 +124,6 @@ public:
                           && major(st.st_rdev) <= kPtySlaveMajorLast;
         error_ = {};
         return true;
-    }
-
-    // A write counts as done when its bytes have left the port, not when the
-    // driver has queued them: a purge or close right after would otherwise
-    // throw away the tail of a transfer. Waits for the driver's output queue
-    // to empty until the write deadline; returns what is still queued then.
-    int untransmitted(SteadyTime::time_point deadline)
-    {
-        for (;;) {
-            int queued = 0;
-            if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0)
-                return 0;
-            if (SteadyTime::now() >= deadline) {
-                errno = ETIMEDOUT;
-                error_ = lastOsError("write", path_);
-                return queued;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
     }
 
     bool configure(const SerialLine& line) override
@@ -172,12 +167,29 @@ public:
         return true;
     }
 
-    int write(const std::uint8_t* data, int length) override
+    // A write counts as done when its bytes have left the port, not when the
+    // driver has queued them: a purge or close right after would otherwise
+    // throw away the tail of a transfer. A printer holding flow control off
+    // shows as a queue that stops shrinking, which the stall rule ends.
+    IoResult write(const std::uint8_t* data, int length) override
     {
         if (!requireOpen("write"))
-            return 0;
+            return failed();
+        detail::StallWrite how;
+        how.fd = fd_;
+        how.target = path_;
+        how.stallTimeoutMs = stallTimeoutMs();
+        how.call = writeCall;
+        how.queued = outputQueued;
+        return keep(detail::writeUnderStallRule(how, data, length));
+    }
+
+    IoResult writeWithinTimeouts(const std::uint8_t* data, int length) override
+    {
+        if (!requireOpen("write"))
+            return failed();
         if (length <= 0 || data == nullptr)
-            return 0;
+            return {};
         const auto n = static_cast<std::uint64_t>(length);
         std::uint64_t totalMs = std::uint64_t{timeouts_.writeTotalMultiplierMs} * n
                                 + timeouts_.writeTotalConstantMs;
@@ -196,20 +208,34 @@ public:
                 continue;
             if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
                 error_ = lastOsError("write", path_);
-                return written;
+                return ended(written);
             }
             if (!waitFor(POLLOUT, deadline, "write", true))
-                return written;
+                return ended(written);
         }
-        return written - untransmitted(deadline);
+        // The queue drains within the same deadline.
+        for (;;) {
+            const int queued = outputQueued(fd_);
+            if (queued <= 0)
+                return IoResult{written, IoEnd::Complete, {}};
+            if (SteadyTime::now() >= deadline) {
+                error_ = OsError{ETIMEDOUT, "write", path_};
+                return ended(written - queued);
+            }
+            pollfd none{fd_, 0, 0};
+            if (pollSliced(&none, 1, std::min(kDrainCheckMs, msUntil(deadline))) < 0) {
+                error_ = lastOsError("write", path_);
+                return ended(written - outputQueued(fd_));
+            }
+        }
     }
 
-    int read(std::uint8_t* buffer, int capacity) override
+    IoResult read(std::uint8_t* buffer, int capacity) override
     {
         if (!requireOpen("read"))
-            return 0;
+            return failed();
         if (capacity <= 0 || buffer == nullptr)
-            return 0;
+            return {};
         const auto cap = static_cast<std::uint64_t>(capacity);
         const std::uint64_t totalMs = std::uint64_t{timeouts_.readTotalMultiplierMs} * cap
                                       + timeouts_.readTotalConstantMs;
@@ -235,25 +261,26 @@ public:
                 continue;
             if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
                 error_ = lastOsError("read", path_);
-                return got;
+                return ended(got);
             }
             // Nothing there. A tty left with VMIN 0 says so with 0 instead of
             // EAGAIN; 0 right after poll() reported data means a hang-up.
             if (r == 0 && pollSaidReadable) {
                 error_ = OsError{EIO, "read", path_};
-                return got;
+                return ended(got);
             }
             if (immediate)
-                return got;
+                return got > 0 ? IoResult{got, IoEnd::Complete, {}}
+                               : IoResult{0, IoEnd::Timeout, OsError{ETIMEDOUT, "read", path_}};
             auto deadline = totalDeadline;
             if (got > 0 && intervalMs != 0)
                 deadline = std::min(deadline, lastByte + std::chrono::milliseconds(intervalMs));
             // A time-out after some bytes is the normal end of a reply.
             if (!waitFor(POLLIN, deadline, "read", got == 0))
-                return got;
+                return got > 0 && error_.code == 0 ? IoResult{got, IoEnd::Complete, {}} : ended(got);
             pollSaidReadable = true;
         }
-        return got;
+        return IoResult{got, IoEnd::Complete, {}};
     }
 
     bool modemStatus(ModemStatus& status) override
@@ -300,6 +327,25 @@ private:
         return false;
     }
 
+    IoResult failed() const { return IoResult{0, IoEnd::Error, error_}; }
+
+    // The result for a call that stopped early with error_ (or a plain
+    // time-out when error_ is clear), after `bytes` moved.
+    IoResult ended(int bytes)
+    {
+        if (error_.code == 0)
+            error_ = OsError{ETIMEDOUT, "read", path_};
+        const IoEnd end = error_.code == ETIMEDOUT ? IoEnd::Timeout : IoEnd::Error;
+        return IoResult{std::max(bytes, 0), end, error_};
+    }
+
+    IoResult keep(IoResult result)
+    {
+        if (!result.complete())
+            error_ = result.error;
+        return result;
+    }
+
     bool fail(const char* operation)
     {
         error_ = lastOsError(operation, path_);
@@ -314,10 +360,11 @@ private:
 
     // Waits until the descriptor is ready for `events` or the deadline
     // passes. False on time-out (kept as ETIMEDOUT when `keepTimeout`),
-    // hang-up or error (always kept).
+    // hang-up, error or a stop request (always kept).
     bool waitFor(short events, SteadyTime::time_point deadline, const char* operation,
                  bool keepTimeout)
     {
+        error_ = {};
         for (;;) {
             const int waitMs = msUntil(deadline);
             if (waitMs <= 0) {
@@ -326,10 +373,8 @@ private:
                 return false;
             }
             pollfd p{fd_, events, 0};
-            const int rc = ::poll(&p, 1, waitMs);
+            const int rc = pollSliced(&p, 1, waitMs);
             if (rc < 0) {
-                if (errno == EINTR)
-                    continue;
                 error_ = lastOsError(operation, path_);
                 return false;
             }
@@ -346,7 +391,6 @@ private:
     int fd_ = -1;
     bool pseudoTerminal_ = false;
     std::string path_;
-    SerialTimeouts timeouts_{};
     OsError error_{};
 };
 
@@ -494,7 +538,16 @@ int applySerialLine(const SerialLine& line, termios& tio)
     return 0;
 }
 
-std::unique_ptr<SerialIo> makeTtySerial()
+void SerialPort::setReadTimeoutMs(int ms)
+{
+    SerialTimeouts timeouts = timeouts_;
+    timeouts.readIntervalMs = 0;
+    timeouts.readTotalMultiplierMs = 0;
+    timeouts.readTotalConstantMs = static_cast<std::uint32_t>(std::max(ms, 0));
+    setTimeouts(timeouts);
+}
+
+std::unique_ptr<SerialPort> makeTtySerial()
 {
     return std::make_unique<TtySerial>();
 }

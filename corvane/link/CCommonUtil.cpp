@@ -178,9 +178,12 @@ int CCommonUtil::queryCodePage()
     return kOk;
 }
 
-// Collects a NUL-terminated reply of at most bufferSize - 1 bytes, reading
+// Collects a NUL-terminated reply into a buffer of bufferSize bytes, reading
 // up to readSize bytes at a time, for 3000 ms at most (the last read may end
-// one read time-out later).
+// one read time-out later). The whole buffer is read from the port, so a
+// reply that fits it exactly takes its NUL along instead of leaving it to
+// the next query; the text is at most bufferSize - 1 characters, as a C
+// string in that buffer would be.
 int CCommonUtil::queryText(const std::uint8_t (&command)[3], int bufferSize, int readSize, std::string& reply)
 {
     if (const int rc = sendQuery(command); rc != kOk)
@@ -189,7 +192,7 @@ int CCommonUtil::queryText(const std::uint8_t (&command)[3], int bufferSize, int
     int received = 0;
     const std::uint64_t start = clock_.tickMs();
     for (;;) {
-        const int room = bufferSize - 1 - received;
+        const int room = bufferSize - received;
         if (room <= 0)
             break; // full without a NUL: parse what fits
         const int n = port.Read(buffer.data() + received, std::min(readSize, room), 1);
@@ -204,7 +207,8 @@ int CCommonUtil::queryText(const std::uint8_t (&command)[3], int bufferSize, int
         port.Close();
         return kNoReply;
     }
-    reply = std::string(upToNul(buffer.data(), static_cast<std::size_t>(received)));
+    const auto textLimit = static_cast<std::size_t>(std::min(received, bufferSize - 1));
+    reply = std::string(upToNul(buffer.data(), textLimit));
     return kOk;
 }
 

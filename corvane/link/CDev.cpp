@@ -15,16 +15,17 @@ constexpr std::uint32_t kTracePauseMs = 10;
 constexpr platform::SerialTimeouts kProbeTimeouts{2000, 1000, 10, 1000, 1000};
 constexpr platform::SerialTimeouts kWorkingTimeouts{10, 10, 1000, 1000, 1000};
 
-bool startsWithNet(const std::string& name)
+platform::DeviceKind deviceKindOf(PortKind kind)
 {
-    return name.rfind("NET", 0) == 0;
-}
-
-// "NET192.168.0.20" -> "192.168.0.20": every leading N, E or T goes.
-std::string tcpAddressOf(const std::string& name)
-{
-    const auto first = name.find_first_not_of("NET");
-    return first == std::string::npos ? std::string() : name.substr(first);
+    switch (kind) {
+    case PortKind::Tcp:
+        return platform::DeviceKind::Tcp;
+    case PortKind::Usb:
+        return platform::DeviceKind::Usb;
+    case PortKind::Serial:
+        break;
+    }
+    return platform::DeviceKind::Serial;
 }
 
 } // namespace
@@ -42,24 +43,12 @@ CDev::~CDev()
 
 PortKind CDev::KindFor(const std::string& portName) const
 {
-    if (startsWithNet(portName))
-        return PortKind::Tcp;
-    if (platform::isUsbPrinterPath(portName, devices_.roots()))
-        return PortKind::Usb;
-    return PortKind::Serial;
+    return ParseConnectionName(portName, devices_.roots()).kind;
 }
 
 platform::DeviceKind CDev::LastDeviceKind() const
 {
-    switch (kind_) {
-    case PortKind::Tcp:
-        return platform::DeviceKind::Tcp;
-    case PortKind::Usb:
-        return platform::DeviceKind::Usb;
-    case PortKind::Serial:
-        break;
-    }
-    return platform::DeviceKind::Serial;
+    return deviceKindOf(kind_);
 }
 
 int CDev::Open()
@@ -69,87 +58,90 @@ int CDev::Open()
     if (open_)
         Close();
     lastError_ = {};
-    kind_ = KindFor(settings.portName);
-    switch (kind_) {
-    case PortKind::Tcp:
-        return openTcp();
-    case PortKind::Usb:
-        return openUsb();
-    case PortKind::Serial:
-        break;
+    const ConnectionName name = ParseConnectionName(settings.portName, devices_.roots());
+    kind_ = name.kind;
+    port_ = devices_.makePort(deviceKindOf(kind_));
+    if (!port_) {
+        lastError_ = platform::OsError{ENODEV, "open", settings.portName};
+        return 0;
     }
-    return openSerial();
+    port_->setStallTimeoutMs(stallTimeoutMs);
+    if (platform::SerialPort* serial = port_->asSerial())
+        return openSerial(*serial);
+    platform::Endpoint where{name.address};
+    if (kind_ == PortKind::Tcp) {
+        where.port = static_cast<std::uint16_t>(static_cast<std::uint32_t>(settings.baudRate) & 0xFFFFu);
+        where.connectTimeoutMs = kConnectTimeoutMs;
+    }
+    return openStream(where);
 }
 
-int CDev::openSerial()
+void CDev::drop()
 {
-    serial_ = devices_.makeSerial();
+    if (!lastError_.isSet())
+        lastError_ = port_->lastError();
+    port_->close();
+    port_.reset();
+}
+
+int CDev::openSerial(platform::SerialPort& serial)
+{
     bool opened = false;
     for (int attempt = 0; attempt < kOpenAttempts && !opened; ++attempt) {
         if (attempt > 0)
             clock_.pauseMs(kOpenRetryPauseMs);
-        opened = serial_->open(settings.portName);
+        opened = serial.open(platform::Endpoint{settings.portName});
     }
     if (!opened) {
-        lastError_ = serial_->lastError();
-        serial_.reset();
+        drop();
         return 0;
     }
-
-    auto fail = [this]() {
-        if (!lastError_.isSet())
-            lastError_ = serial_->lastError();
-        serial_->close();
-        serial_.reset();
-        return 0;
-    };
 
     const platform::SerialLine line{settings.baudRate, settings.dataBits, settings.parity,
                                     settings.stopBits, settings.flowControl};
-    if (!serial_->configure(line) || !serial_->setTimeouts(kProbeTimeouts))
-        return fail();
-    serial_->purge();
+    if (!serial.configure(line) || !serial.setTimeouts(kProbeTimeouts)) {
+        drop();
+        return 0;
+    }
+    serial.purge();
 
     // A switched-off printer may still take the probe byte, but it does not
     // hold DSR on; the first modem status reading after the probe is stale.
+    // The probe keeps the line's own write time-outs: a printer that cannot
+    // take one byte in two seconds is not there.
     const std::uint8_t probe = 0x00;
-    if (serial_->write(&probe, 1) != 1)
-        return fail();
+    if (const platform::IoResult sent = serial.writeWithinTimeouts(&probe, 1); sent.bytes != 1) {
+        lastError_ = sent.error;
+        drop();
+        return 0;
+    }
     platform::ModemStatus status;
-    serial_->modemStatus(status);
-    if (!serial_->modemStatus(status))
-        return fail();
+    serial.modemStatus(status);
+    if (!serial.modemStatus(status)) {
+        drop();
+        return 0;
+    }
     if (!status.dsr) {
         lastError_ = platform::OsError{EIO, "printer not ready (DSR off) on", settings.portName};
-        return fail();
+        drop();
+        return 0;
     }
-    if (!serial_->setTimeouts(kWorkingTimeouts))
-        return fail();
-    open_ = true;
-    return 1;
-}
-
-int CDev::openUsb()
-{
-    usb_ = devices_.makeUsb();
-    if (!usb_->open(settings.portName)) {
-        lastError_ = usb_->lastError();
-        usb_.reset();
+    if (!serial.setTimeouts(kWorkingTimeouts)) {
+        drop();
         return 0;
     }
     open_ = true;
     return 1;
 }
 
-int CDev::openTcp()
+int CDev::openStream(const platform::Endpoint& where)
 {
-    tcp_ = devices_.makeTcp();
-    const auto port = static_cast<std::uint16_t>(static_cast<std::uint32_t>(settings.baudRate) & 0xFFFFu);
-    if (!tcp_->connect(tcpAddressOf(settings.portName), port, kConnectTimeoutMs)) {
-        lastError_ = tcp_->lastError();
-        tcp_.reset();
+    if (!port_->open(where)) {
+        lastError_ = port_->lastError();
+        port_.reset();
         return 0;
     }
+    port_->setReadTimeoutMs(kReadBoundMs);
     open_ = true;
     return 1;
 }
@@ -157,20 +149,14 @@ int CDev::openTcp()
 void CDev::Close()
 {
     open_ = false;
-    if (tcp_) {
-        tcp_->close();
-        tcp_.reset();
-    }
-    if (serial_) {
-        serial_->purge();
+    if (!port_)
+        return;
+    if (platform::SerialPort* serial = port_->asSerial()) {
+        serial->purge();
         clock_.pauseMs(kCloseSettleMs);
-        serial_->close();
-        serial_.reset();
     }
-    if (usb_) {
-        usb_->close();
-        usb_.reset();
-    }
+    port_->close();
+    port_.reset();
 }
 
 void CDev::trace()
@@ -183,33 +169,27 @@ void CDev::trace()
 int CDev::Write(const std::uint8_t* data, int length)
 {
     trace();
-    int sent = 0;
-    if (tcp_) {
-        sent = tcp_->send(data, length);
-        if (sent < 0)
-            lastError_ = tcp_->lastError();
-    } else if (serial_) {
-        sent = serial_->write(data, length);
-        if (sent != length)
-            lastError_ = serial_->lastError();
-    } else if (usb_) {
-        sent = usb_->write(data, length);
-        if (sent != length)
-            lastError_ = usb_->lastError();
-    }
-    return sent;
+    if (!port_)
+        return 0;
+    port_->setStallTimeoutMs(stallTimeoutMs);
+    const platform::IoResult result = port_->write(data, length);
+    if (!result.complete())
+        lastError_ = result.error.isSet() ? result.error : port_->lastError();
+    // TCP/IP reports a failed send as -1; serial and USB report what went.
+    if (kind_ == PortKind::Tcp && !result.complete())
+        return -1;
+    return result.bytes;
 }
 
 int CDev::Read(std::uint8_t* buffer, int capacity, int /*waitHintMs*/)
 {
     int received = 0;
-    if (capacity > 0) {
-        if (tcp_)
-            received = tcp_->receive(buffer, capacity, kReadBoundMs);
-        else if (serial_)
-            received = serial_->read(buffer, capacity);
-        else if (usb_)
-            received = usb_->read(buffer, capacity, kReadBoundMs);
+    if (capacity > 0 && port_) {
+        const platform::IoResult result = port_->read(buffer, capacity);
+        received = result.bytes;
+        // TCP/IP tells a closed connection (0) from an error or silence (-1).
+        if (kind_ == PortKind::Tcp && received == 0)
+            received = result.end == platform::IoEnd::Closed ? 0 : -1;
     }
     trace();
     return received;

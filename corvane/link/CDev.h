@@ -1,32 +1,31 @@
 // The printer connection: serial tty, USB printer device or TCP/IP, chosen
-// by the form of the port name at Open.
-//
-//   "NET<a.b.c.d>"         TCP/IP to that IPv4 address, port = low 16 bits of
-//                          the baud rate field
-//   "<dev>/usb/lpN"        USB printer device (what USB discovery reports)
-//   anything else          serial ("COM3", "/dev/ttyUSB0", "/dev/pts/4")
+// by the form of the port name at Open (see ConnectionName.h). For TCP/IP the
+// port is the low 16 bits of the baud rate field.
 //
 // Open on a serial port: exclusive open (3 attempts, 400 ms apart), line
-// settings, probe time-outs, purge, a single 0x00 probe byte, DSR must be on,
-// then the working time-outs (interval 10 ms, total 10 ms per byte + 1000 ms;
-// write 1000 ms per byte + 1000 ms).
+// settings, probe time-outs, purge, a single 0x00 probe byte (bounded by the
+// line's write time-outs, 1000 ms per byte + 1000 ms), DSR must be on, then
+// the working time-outs (interval 10 ms, total 10 ms per byte + 1000 ms; the
+// write fields stay 1000/1000 but data writes follow the stall rule).
 //
-// Write and Read make exactly one device call each: no framing, no retries,
-// no splitting. Every Write is preceded and every Read followed by a 10 ms
+// Write and Read make exactly one port call each: no framing, no retries,
+// no splitting by this class. A Write reports its piece once it has left
+// this machine, and fails when the printer accepts nothing for
+// stallTimeoutMs. Every Write is preceded and every Read followed by a 10 ms
 // pause (the trace hook). Reads are bounded on every kind of port.
 #pragma once
 
+#include "corvane/link/ConnectionName.h"
 #include "platform/clock.h"
 #include "platform/devices.h"
 #include "platform/os_error.h"
+#include "platform/port.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
 namespace corvane {
-
-enum class PortKind { Serial, Usb, Tcp };
 
 // Connection settings as the main window stores them.
 struct PortSettings {
@@ -72,21 +71,21 @@ public:
     platform::DeviceKind LastDeviceKind() const;
 
     PortSettings settings;
-    int stallTimeoutMs = 60000; // write stall bound
+    // A write fails once the printer has taken no byte for this long (the
+    // command line's --stall-timeout); read at every Write.
+    int stallTimeoutMs = platform::kDefaultStallTimeoutMs;
 
 private:
-    int openSerial();
-    int openUsb();
-    int openTcp();
+    int openSerial(platform::SerialPort& serial);
+    int openStream(const platform::Endpoint& where);
+    void drop();
     void trace();
 
     platform::Clock& clock_;
     platform::Devices& devices_;
     bool open_ = false;
     PortKind kind_ = PortKind::Serial;
-    std::unique_ptr<platform::SerialIo> serial_;
-    std::unique_ptr<platform::UsbPrinterIo> usb_;
-    std::unique_ptr<platform::TcpIo> tcp_;
+    std::unique_ptr<platform::Port> port_;
     platform::OsError lastError_;
 };
 

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace corvane::testing {
+namespace platform::testing {
 
 Bytes bytesOf(const std::string& text, bool withNul)
 {
@@ -45,42 +45,73 @@ platform::OsError errorOf(int code, const char* op)
     return platform::OsError{code, op, "fake"};
 }
 
-int recordWrite(FakePrinter& p, const std::uint8_t* data, int length)
-{
-    int n = length;
-    if (p.writeLimit >= 0)
-        n = std::min(n, p.writeLimit);
-    Bytes chunk(data, data + std::max(n, 0));
-    p.written.insert(p.written.end(), chunk.begin(), chunk.end());
-    p.writes.push_back(chunk);
-    p.writeTimes.push_back(p.clock.tickMs());
-    if (p.onWrite)
-        p.onWrite(chunk);
-    return n;
-}
+// What every kind of fake port shares: recorded writes under the knobs,
+// open/close bookkeeping, the read time-out.
+class FakePortBase {
+protected:
+    explicit FakePortBase(FakePrinter& p) : p_(p) {}
 
-// A serial or USB open: fails while failOpens lasts, else records the name.
-bool openDevice(FakePrinter& p, const std::string& name, platform::OsError& error)
-{
-    ++p.openAttempts;
-    if (p.failOpens > 0) {
-        --p.failOpens;
-        error = errorOf(p.openErrno, "open");
-        return false;
-    }
-    p.openedName = name;
-    p.isOpen = true;
-    ++p.opens;
-    return true;
-}
-
-class FakeSerial final : public platform::SerialIo {
-public:
-    explicit FakeSerial(FakePrinter& p) : p_(p) {}
-    bool open(const std::string& name) override
+    platform::IoResult recordWrite(const std::uint8_t* data, int length, int stallMs)
     {
-        return open_ = openDevice(p_, name, error_);
+        p_.stallTimeoutMs = stallMs;
+        if (p_.stalled) {
+            p_.clock.advance(static_cast<std::uint64_t>(stallMs));
+            error_ = platform::stallError("write", "fake", stallMs);
+            return {0, platform::IoEnd::Timeout, error_};
+        }
+        int n = length;
+        if (p_.writeLimit >= 0)
+            n = std::min(n, p_.writeLimit);
+        Bytes chunk(data, data + std::max(n, 0));
+        p_.written.insert(p_.written.end(), chunk.begin(), chunk.end());
+        p_.writes.push_back(chunk);
+        p_.writeTimes.push_back(p_.clock.tickMs());
+        if (p_.onWrite)
+            p_.onWrite(chunk);
+        if (n < length) {
+            error_ = errorOf(EIO, "write");
+            return {n, platform::IoEnd::Error, error_};
+        }
+        return {n, platform::IoEnd::Complete, {}};
     }
+
+    // A serial or USB open: fails while failOpens lasts, else records the name.
+    bool openDevice(const std::string& name)
+    {
+        ++p_.openAttempts;
+        if (p_.failOpens > 0) {
+            --p_.failOpens;
+            error_ = errorOf(p_.openErrno, "open");
+            return false;
+        }
+        p_.openedName = name;
+        p_.isOpen = open_ = true;
+        ++p_.opens;
+        return true;
+    }
+
+    void closeDevice()
+    {
+        if (open_)
+            ++p_.closes;
+        p_.isOpen = open_ = false;
+    }
+
+    platform::IoResult notOpen(int code)
+    {
+        error_ = errorOf(code, "io");
+        return {0, platform::IoEnd::Error, error_};
+    }
+
+    FakePrinter& p_;
+    bool open_ = false;
+    platform::OsError error_;
+};
+
+class FakeSerial final : public platform::SerialPort, FakePortBase {
+public:
+    explicit FakeSerial(FakePrinter& p) : FakePortBase(p) {}
+    bool open(const platform::Endpoint& where) override { return openDevice(where.address); }
     bool configure(const platform::SerialLine& line) override
     {
         if (p_.configureFails) {
@@ -92,6 +123,7 @@ public:
     }
     bool setTimeouts(const platform::SerialTimeouts& t) override
     {
+        timeouts_ = t;
         p_.timeouts = t;
         p_.timeoutHistory.push_back(t);
         return true;
@@ -101,25 +133,33 @@ public:
         ++p_.purges;
         return true;
     }
-    int write(const std::uint8_t* data, int length) override
+    platform::IoResult write(const std::uint8_t* data, int length) override
     {
-        if (!open_)
-            return 0;
-        if (length == 1 && p_.probeFails && p_.writes.empty()) {
-            error_ = errorOf(EIO, "write");
-            return 0;
-        }
-        return recordWrite(p_, data, length);
+        return open_ ? recordWrite(data, length, stallTimeoutMs()) : notOpen(EBADF);
     }
-    int read(std::uint8_t* buffer, int capacity) override
+    platform::IoResult writeWithinTimeouts(const std::uint8_t* data, int length) override
     {
         if (!open_)
-            return 0;
+            return notOpen(EBADF);
+        ++p_.boundedWrites;
+        if (p_.probeFails) {
+            error_ = errorOf(EIO, "write");
+            return {0, platform::IoEnd::Error, error_};
+        }
+        return recordWrite(data, length, stallTimeoutMs());
+    }
+    platform::IoResult read(std::uint8_t* buffer, int capacity) override
+    {
+        if (!open_)
+            return notOpen(EBADF);
         p_.readCapacities.push_back(capacity);
-        const auto& t = p_.timeouts;
+        const auto& t = timeouts_;
         const std::uint64_t total =
             std::uint64_t(t.readTotalMultiplierMs) * std::uint64_t(capacity) + t.readTotalConstantMs;
-        return p_.take(buffer, capacity, total, t.readIntervalMs);
+        const int n = p_.take(buffer, capacity, total, t.readIntervalMs);
+        if (n > 0)
+            return {n, platform::IoEnd::Complete, {}};
+        return {0, platform::IoEnd::Timeout, errorOf(ETIMEDOUT, "read")};
     }
     bool modemStatus(platform::ModemStatus& status) override
     {
@@ -131,30 +171,24 @@ public:
         status.cts = true;
         return true;
     }
-    void close() override
-    {
-        if (open_)
-            ++p_.closes;
-        p_.isOpen = open_ = false;
-    }
+    void close() override { closeDevice(); }
     bool isOpen() const override { return open_; }
     platform::OsError lastError() const override { return error_; }
-
-private:
-    FakePrinter& p_;
-    bool open_ = false;
-    platform::OsError error_;
 };
 
-class FakeTcp final : public platform::TcpIo {
+// TCP/IP and USB: one read time-out, no line settings.
+class FakeStream final : public platform::Port, FakePortBase {
 public:
-    explicit FakeTcp(FakePrinter& p) : p_(p) {}
-    bool connect(const std::string& ipv4, std::uint16_t port, int timeoutMs) override
+    FakeStream(FakePrinter& p, platform::DeviceKind kind) : FakePortBase(p), kind_(kind) {}
+    platform::DeviceKind kind() const override { return kind_; }
+    bool open(const platform::Endpoint& where) override
     {
+        if (kind_ != platform::DeviceKind::Tcp)
+            return openDevice(where.address);
         ++p_.openAttempts;
-        p_.tcpHost = ipv4;
-        p_.tcpPort = port;
-        p_.tcpConnectTimeoutMs = timeoutMs;
+        p_.tcpHost = where.address;
+        p_.tcpPort = where.port;
+        p_.tcpConnectTimeoutMs = where.connectTimeoutMs;
         if (p_.connectFails) {
             error_ = errorOf(ECONNREFUSED, "connect");
             return false;
@@ -163,81 +197,45 @@ public:
         ++p_.opens;
         return true;
     }
-    int send(const std::uint8_t* data, int length) override
+    platform::IoResult write(const std::uint8_t* data, int length) override
     {
-        return open_ ? recordWrite(p_, data, length) : -1;
+        return open_ ? recordWrite(data, length, stallTimeoutMs()) : notOpen(ENOTCONN);
     }
-    int receive(std::uint8_t* buffer, int capacity, int timeoutMs) override
+    platform::IoResult read(std::uint8_t* buffer, int capacity) override
     {
         if (!open_)
-            return -1;
+            return notOpen(ENOTCONN);
         p_.readCapacities.push_back(capacity);
-        const int n = p_.take(buffer, capacity, static_cast<std::uint64_t>(timeoutMs), 0);
-        return n > 0 ? n : -1;
+        if (kind_ == platform::DeviceKind::Tcp && p_.peerClosed && p_.pending.empty())
+            return {0, platform::IoEnd::Closed, errorOf(ECONNRESET, "read")};
+        const int n = p_.take(buffer, capacity, static_cast<std::uint64_t>(p_.readTimeoutMs), 0);
+        if (n > 0)
+            return {n, platform::IoEnd::Complete, {}};
+        return {0, platform::IoEnd::Timeout, errorOf(ETIMEDOUT, "read")};
     }
-    void close() override
-    {
-        if (open_)
-            ++p_.closes;
-        p_.isOpen = open_ = false;
-    }
+    void setReadTimeoutMs(int ms) override { p_.readTimeoutMs = ms; }
+    void close() override { closeDevice(); }
     bool isOpen() const override { return open_; }
     platform::OsError lastError() const override { return error_; }
 
 private:
-    FakePrinter& p_;
-    bool open_ = false;
-    platform::OsError error_;
-};
-
-class FakeUsb final : public platform::UsbPrinterIo {
-public:
-    explicit FakeUsb(FakePrinter& p) : p_(p) {}
-    bool open(const std::string& path) override
-    {
-        return open_ = openDevice(p_, path, error_);
-    }
-    int write(const std::uint8_t* data, int length) override
-    {
-        return open_ ? recordWrite(p_, data, length) : 0;
-    }
-    int read(std::uint8_t* buffer, int capacity, int timeoutMs) override
-    {
-        if (!open_)
-            return 0;
-        p_.readCapacities.push_back(capacity);
-        return p_.take(buffer, capacity, static_cast<std::uint64_t>(timeoutMs), 0);
-    }
-    void close() override
-    {
-        if (open_)
-            ++p_.closes;
-        p_.isOpen = open_ = false;
-    }
-    bool isOpen() const override { return open_; }
-    platform::OsError lastError() const override { return error_; }
-
-private:
-    FakePrinter& p_;
-    bool open_ = false;
-    platform::OsError error_;
+    platform::DeviceKind kind_;
 };
 
 } // namespace
 
-std::unique_ptr<platform::SerialIo> FakeDevices::makeSerial()
+std::unique_ptr<platform::Port> FakeDevices::makePort(platform::DeviceKind kind)
 {
-    return std::make_unique<FakeSerial>(printer_);
+    switch (kind) {
+    case platform::DeviceKind::Serial:
+        return std::make_unique<FakeSerial>(printer_);
+    case platform::DeviceKind::Tcp:
+    case platform::DeviceKind::Usb:
+        return std::make_unique<FakeStream>(printer_, kind);
+    case platform::DeviceKind::Parallel:
+        break;
+    }
+    return nullptr;
 }
 
-std::unique_ptr<platform::TcpIo> FakeDevices::makeTcp()
-{
-    return std::make_unique<FakeTcp>(printer_);
-}
-
-std::unique_ptr<platform::UsbPrinterIo> FakeDevices::makeUsb()
-{
-    return std::make_unique<FakeUsb>(printer_);
-}
-
-} // namespace corvane::testing
+} // namespace platform::testing

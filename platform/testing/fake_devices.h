@@ -1,10 +1,11 @@
-// A scripted fake printer that can stand behind any port kind of CDev.
+// A scripted fake printer that can stand behind any port kind.
 //
 // Written bytes are recorded; replies are queued as chunks that become
 // readable at a virtual time. A read that finds nothing ready advances the
 // manual clock by the time the real device would have waited (the serial
-// total time-out, or the receive bound for TCP/IP and USB), so silent-printer
-// timings can be checked without real waiting.
+// total time-out, or the read time-out for TCP/IP and USB), so silent-printer
+// timings can be checked without real waiting. A stalled printer advances it
+// by the port's stall bound, as the real write would have waited.
 #pragma once
 
 #include "platform/clock.h"
@@ -16,7 +17,7 @@
 #include <string>
 #include <vector>
 
-namespace corvane::testing {
+namespace platform::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -42,6 +43,7 @@ struct FakePrinter {
     std::vector<Bytes> writes;         // one entry per write call
     std::vector<std::uint64_t> writeTimes;
     std::vector<int> readCapacities;
+    int boundedWrites = 0;             // serial writes under the line's write time-outs
     int openAttempts = 0;
     int opens = 0;                     // successful
     int closes = 0;
@@ -50,6 +52,8 @@ struct FakePrinter {
     platform::SerialLine line;
     platform::SerialTimeouts timeouts;
     std::vector<platform::SerialTimeouts> timeoutHistory;
+    int readTimeoutMs = platform::kDefaultReadTimeoutMs; // TCP/IP and USB
+    int stallTimeoutMs = 0;            // the port's stall bound at the last write
     std::string tcpHost;
     std::uint16_t tcpPort = 0;
     int tcpConnectTimeoutMs = 0;
@@ -60,9 +64,11 @@ struct FakePrinter {
     bool configureFails = false;
     bool modemStatusFails = false;
     bool dsr = true;
-    bool probeFails = false;           // the first (1-byte) serial write fails
-    int writeLimit = -1;               // >= 0: at most this many bytes per write
+    bool probeFails = false;           // the serial probe byte fails
+    int writeLimit = -1;               // >= 0: at most this many bytes per write, then EIO
+    bool stalled = false;              // takes no byte: writes fail after the stall bound
     bool connectFails = false;
+    bool peerClosed = false;           // TCP: once the replies are read, the peer has closed
 
     std::deque<Chunk> pending;
     bool isOpen = false;
@@ -76,9 +82,7 @@ class FakeDevices final : public platform::Devices {
 public:
     explicit FakeDevices(FakePrinter& printer, std::string devRoot = "/dev")
         : printer_(printer), devRoot_(std::move(devRoot)) {}
-    std::unique_ptr<platform::SerialIo> makeSerial() override;
-    std::unique_ptr<platform::TcpIo> makeTcp() override;
-    std::unique_ptr<platform::UsbPrinterIo> makeUsb() override;
+    std::unique_ptr<platform::Port> makePort(platform::DeviceKind kind) override;
     platform::DeviceRoots roots() override { return {"/sys", devRoot_}; }
 
 private:
@@ -86,4 +90,4 @@ private:
     std::string devRoot_;
 };
 
-} // namespace corvane::testing
+} // namespace platform::testing

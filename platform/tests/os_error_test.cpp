@@ -1,5 +1,6 @@
 // The OS reason kept by failed platform calls and the hints derived from it.
 #include "platform/os_error.h"
+#include "platform/port.h"
 
 #include <gtest/gtest.h>
 
@@ -64,6 +65,28 @@ TEST(OsErrorCapture, LastOsErrorReadsErrnoAtTheCall)
     EXPECT_EQ(error.code, ENODEV);
     EXPECT_EQ(error.operation, "write");
     EXPECT_EQ(error.target, "/dev/usb/lp0");
+}
+
+TEST(StallReason, NamesTheBoundInSeconds)
+{
+    EXPECT_EQ(platform::stallReason(60000), "the printer stopped accepting data for 60 s");
+    EXPECT_EQ(platform::stallReason(5000), "the printer stopped accepting data for 5 s");
+    EXPECT_EQ(platform::stallReason(1500), "the printer stopped accepting data for 1.5 s");
+    EXPECT_EQ(platform::stallReason(300), "the printer stopped accepting data for 0.3 s");
+    EXPECT_EQ(platform::stallReason(25), "the printer stopped accepting data for 0.025 s");
+    EXPECT_EQ(platform::stallReason(0), platform::stallReason(platform::kDefaultStallTimeoutMs));
+
+    const OsError stall = platform::stallError("write", "/dev/ttyS0", 60000);
+    EXPECT_EQ(stall.code, ETIMEDOUT);
+    EXPECT_EQ(stall.describe(), "write /dev/ttyS0: the printer stopped accepting data for 60 s");
+    // A stall is the printer's doing on every kind of link, not a lost address.
+    for (const DeviceKind kind : {DeviceKind::Serial, DeviceKind::Usb, DeviceKind::Tcp}) {
+        const std::string hint = platform::osErrorHint(stall, kind);
+        EXPECT_NE(hint.find("stopped taking data"), std::string::npos) << hint;
+    }
+    EXPECT_NE(platform::osErrorHint(OsError{ETIMEDOUT, "connect", "10.0.0.5:9100"}, DeviceKind::Tcp)
+                  .find("No answer"),
+              std::string::npos);
 }
 
 } // namespace

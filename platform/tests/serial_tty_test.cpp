@@ -2,6 +2,7 @@
 // (the "printer" end) and a slave descriptor to read the line settings back.
 #include "platform/serial_port.h"
 #include "platform/testing/pty_peer.h"
+#include "platform/wait_hook.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +14,14 @@
 #include <fstream>
 #include <numeric>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -45,10 +49,10 @@ protected:
     void masterWrite(const std::vector<std::uint8_t>& bytes) const { peer_.write(bytes); }
     std::vector<std::uint8_t> masterRead(std::size_t count) const { return peer_.read(count); }
 
-    std::unique_ptr<platform::SerialIo> openPort() const
+    std::unique_ptr<platform::SerialPort> openPort() const
     {
         auto port = platform::makeTtySerial();
-        EXPECT_TRUE(port->open(slavePath_)) << port->lastError().describe();
+        EXPECT_TRUE(port->open({slavePath_})) << port->lastError().describe();
         return port;
     }
 
@@ -153,12 +157,12 @@ TEST_F(PtyTest, AllByteValuesPassUnchangedBothWays)
     std::vector<std::uint8_t> all(256);
     std::iota(all.begin(), all.end(), std::uint8_t{0});
 
-    ASSERT_EQ(port->write(all.data(), 256), 256);
+    ASSERT_EQ(port->write(all.data(), 256).bytes, 256);
     EXPECT_EQ(masterRead(256), all);
 
     masterWrite(all);
     std::vector<std::uint8_t> got(256);
-    ASSERT_EQ(port->read(got.data(), 256), 256);
+    ASSERT_EQ(port->read(got.data(), 256).bytes, 256);
     EXPECT_EQ(got, all);
 }
 
@@ -166,7 +170,7 @@ TEST_F(PtyTest, SecondOpenerInThisProcessIsRefusedUntilClosed)
 {
     auto first = openPort();
     auto second = platform::makeTtySerial();
-    EXPECT_FALSE(second->open(slavePath_));
+    EXPECT_FALSE(second->open({slavePath_}));
     EXPECT_FALSE(second->isOpen());
     EXPECT_EQ(second->lastError().code, EBUSY);
     EXPECT_EQ(second->lastError().target, slavePath_);
@@ -174,7 +178,7 @@ TEST_F(PtyTest, SecondOpenerInThisProcessIsRefusedUntilClosed)
     first->close();
     first->close(); // harmless
     EXPECT_FALSE(first->isOpen());
-    EXPECT_TRUE(second->open(slavePath_)) << second->lastError().describe();
+    EXPECT_TRUE(second->open({slavePath_})) << second->lastError().describe();
 }
 
 TEST_F(PtyTest, SecondOpenerInAnotherProcessIsRefused)
@@ -184,7 +188,7 @@ TEST_F(PtyTest, SecondOpenerInAnotherProcessIsRefused)
     ASSERT_GE(child, 0);
     if (child == 0) {
         auto port = platform::makeTtySerial();
-        if (port->open(slavePath_))
+        if (port->open({slavePath_}))
             ::_exit(1);
         ::_exit(port->lastError().code == EBUSY ? 0 : 2);
     }
@@ -201,7 +205,7 @@ TEST_F(PtyTest, SilentReadEndsAtTheTotalTimeout)
     port->setTimeouts({10, 10, 1000, 0, 0}); // 10 x 100 + 1000 = 2 s
     std::uint8_t buffer[100];
     const auto start = SteadyTime::now();
-    EXPECT_EQ(port->read(buffer, 100), 0);
+    EXPECT_EQ(port->read(buffer, 100).bytes, 0);
     const long long elapsed = msSince(start);
     EXPECT_GE(elapsed, 1800);
     EXPECT_LT(elapsed, 3000);
@@ -216,7 +220,7 @@ TEST_F(PtyTest, IntervalEndsReadOnceTheLineGoesQuiet)
     masterWrite({'A', 'C', 'K'});
     std::uint8_t buffer[100];
     const auto start = SteadyTime::now();
-    ASSERT_EQ(port->read(buffer, 100), 3);
+    ASSERT_EQ(port->read(buffer, 100).bytes, 3);
     EXPECT_LT(msSince(start), 1000);
     EXPECT_EQ(std::string(buffer, buffer + 3), "ACK");
 }
@@ -229,8 +233,8 @@ TEST_F(PtyTest, ReadReturnsAsSoonAsTheBufferIsFull)
     masterWrite({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
     std::uint8_t buffer[10] = {};
     const auto start = SteadyTime::now();
-    ASSERT_EQ(port->read(buffer, 4), 4);
-    ASSERT_EQ(port->read(buffer + 4, 6), 6);
+    ASSERT_EQ(port->read(buffer, 4).bytes, 4);
+    ASSERT_EQ(port->read(buffer + 4, 6).bytes, 6);
     EXPECT_LT(msSince(start), 1000);
     EXPECT_EQ(buffer[0], 1);
     EXPECT_EQ(buffer[9], 10);
@@ -243,14 +247,14 @@ TEST_F(PtyTest, ZeroTimeoutsReturnWhatIsThereAtOnce)
     port->setTimeouts({});
     std::uint8_t buffer[16];
     auto start = SteadyTime::now();
-    EXPECT_EQ(port->read(buffer, 16), 0);
+    EXPECT_EQ(port->read(buffer, 16).bytes, 0);
     EXPECT_LT(msSince(start), 500);
 
     masterWrite({7, 8, 9});
     pollfd p{slave_, POLLIN, 0};
     ASSERT_EQ(::poll(&p, 1, 2000), 1);
     start = SteadyTime::now();
-    EXPECT_EQ(port->read(buffer, 16), 3);
+    EXPECT_EQ(port->read(buffer, 16).bytes, 3);
     EXPECT_LT(msSince(start), 500);
 }
 
@@ -264,7 +268,7 @@ TEST_F(PtyTest, PurgeDiscardsPendingInput)
     ASSERT_TRUE(port->purge()) << port->lastError().describe();
     port->setTimeouts({});
     std::uint8_t buffer[8];
-    EXPECT_EQ(port->read(buffer, 8), 0);
+    EXPECT_EQ(port->read(buffer, 8).bytes, 0);
 }
 
 TEST_F(PtyTest, PurgeKeepsWhatWasAlreadyWrittenToThePeer)
@@ -275,23 +279,118 @@ TEST_F(PtyTest, PurgeKeepsWhatWasAlreadyWrittenToThePeer)
     ASSERT_TRUE(port->configure(SerialLine{}));
     port->setTimeouts({0, 0, 0, 0, 2000});
     const std::vector<std::uint8_t> data(8000, 0xA5);
-    ASSERT_EQ(port->write(data.data(), static_cast<int>(data.size())), 8000);
+    ASSERT_EQ(port->write(data.data(), static_cast<int>(data.size())).bytes, 8000);
     ASSERT_TRUE(port->purge());
     port->close();
     EXPECT_EQ(masterRead(8000), data);
 }
 
-TEST_F(PtyTest, WriteGivesUpAtTheWriteTimeoutWhenThePeerStopsReading)
+TEST_F(PtyTest, BoundedWriteGivesUpAtTheLineWriteTimeout)
 {
+    // The open probe's write: multiplier x length + constant, as the line
+    // time-outs say, whatever the stall bound.
     auto port = openPort();
     ASSERT_TRUE(port->configure(SerialLine{}));
     port->setTimeouts({0, 0, 0, 0, 100});
+    port->setStallTimeoutMs(60000);
     const std::vector<std::uint8_t> big(4 * 1024 * 1024, 0x55);
     const auto start = SteadyTime::now();
-    const int written = port->write(big.data(), static_cast<int>(big.size()));
-    EXPECT_LT(written, static_cast<int>(big.size()));
+    const platform::IoResult result = port->writeWithinTimeouts(big.data(), static_cast<int>(big.size()));
+    EXPECT_LT(result.bytes, static_cast<int>(big.size()));
+    EXPECT_EQ(result.end, platform::IoEnd::Timeout);
     EXPECT_LT(msSince(start), 2000);
     EXPECT_EQ(port->lastError().code, ETIMEDOUT);
+}
+
+TEST_F(PtyTest, StalledWriteFailsAfterTheStallBoundWithTheReason)
+{
+    // The printer end never reads: the line's 100 ms write time-out must not
+    // end a data write, the 300 ms stall bound must.
+    auto port = openPort();
+    ASSERT_TRUE(port->configure(SerialLine{}));
+    port->setTimeouts({0, 0, 0, 0, 100});
+    port->setStallTimeoutMs(300);
+    const std::vector<std::uint8_t> big(4 * 1024 * 1024, 0x55);
+    const auto start = SteadyTime::now();
+    const platform::IoResult result = port->write(big.data(), static_cast<int>(big.size()));
+    const long long elapsed = msSince(start);
+    EXPECT_LT(result.bytes, static_cast<int>(big.size()));
+    EXPECT_EQ(result.end, platform::IoEnd::Timeout);
+    EXPECT_GE(elapsed, 290);
+    EXPECT_LT(elapsed, 3000);
+    EXPECT_EQ(result.error.code, ETIMEDOUT);
+    EXPECT_EQ(result.error.reason, "the printer stopped accepting data for 0.3 s");
+    EXPECT_EQ(port->lastError().describe(), "write " + slavePath_ + ": the printer stopped accepting data for 0.3 s");
+}
+
+TEST_F(PtyTest, ASlowButSteadyPrinterIsNotAStall)
+{
+    // Every chunk the printer takes restarts the stall timer, so a transfer
+    // that takes far longer than the bound still completes.
+    auto port = openPort();
+    ASSERT_TRUE(port->configure(SerialLine{}));
+    port->setStallTimeoutMs(300);
+    std::vector<std::uint8_t> data(512 * 1024);
+    std::iota(data.begin(), data.end(), std::uint8_t{0});
+    std::vector<std::uint8_t> seen;
+    std::thread printer([&] {
+        while (seen.size() < data.size()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            const auto chunk = peer_.read(std::min<std::size_t>(32 * 1024, data.size() - seen.size()), 500);
+            if (chunk.empty())
+                break;
+            seen.insert(seen.end(), chunk.begin(), chunk.end());
+        }
+    });
+    const auto start = SteadyTime::now();
+    const platform::IoResult result = port->write(data.data(), static_cast<int>(data.size()));
+    const long long elapsed = msSince(start);
+    printer.join();
+    EXPECT_TRUE(result.complete()) << result.error.describe();
+    EXPECT_EQ(result.bytes, static_cast<int>(data.size()));
+    EXPECT_GT(elapsed, 300) << "the peer was meant to be slower than the bound";
+    EXPECT_EQ(seen, data);
+}
+
+TEST_F(PtyTest, AStalledWriteKeepsTheWaitHookRunning)
+{
+    auto port = openPort();
+    ASSERT_TRUE(port->configure(SerialLine{}));
+    port->setStallTimeoutMs(400);
+    int hookRuns = 0;
+    platform::ScopedWaitHook hook([&] { ++hookRuns; });
+    const std::vector<std::uint8_t> big(4 * 1024 * 1024, 0x55);
+    EXPECT_EQ(port->write(big.data(), static_cast<int>(big.size())).end, platform::IoEnd::Timeout);
+    // About one run per 50 ms slice.
+    EXPECT_GE(hookRuns, 4);
+}
+
+TEST_F(PtyTest, AStopRequestEndsAStalledWrite)
+{
+    // In a child: the request is for the whole process and stays set.
+    auto port = openPort();
+    ASSERT_TRUE(port->configure(SerialLine{}));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        struct sigaction action {};
+        action.sa_handler = [](int) { platform::requestInterrupt(); };
+        ::sigaction(SIGALRM, &action, nullptr);
+        itimerval timer{};
+        timer.it_value.tv_usec = 200 * 1000;
+        ::setitimer(ITIMER_REAL, &timer, nullptr);
+        port->setStallTimeoutMs(60000);
+        const std::vector<std::uint8_t> big(4 * 1024 * 1024, 0x55);
+        const auto start = SteadyTime::now();
+        const platform::IoResult result = port->write(big.data(), static_cast<int>(big.size()));
+        if (result.end != platform::IoEnd::Error || result.error.code != EINTR)
+            ::_exit(1);
+        ::_exit(msSince(start) < 2000 ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: not ended as interrupted, 2: too late";
 }
 
 TEST_F(PtyTest, HangUpEndsReadWithTheReason)
@@ -302,7 +401,7 @@ TEST_F(PtyTest, HangUpEndsReadWithTheReason)
     peer_.hangUp();
     std::uint8_t buffer[8];
     const auto start = SteadyTime::now();
-    EXPECT_EQ(port->read(buffer, 8), 0);
+    EXPECT_EQ(port->read(buffer, 8).bytes, 0);
     EXPECT_LT(msSince(start), 1000);
     EXPECT_TRUE(port->lastError().isSet());
     EXPECT_NE(port->lastError().code, ETIMEDOUT);
@@ -323,7 +422,7 @@ TEST_F(PtyTest, ModemStatusWithoutModemLinesReportsDsrAndCts)
 TEST(SerialPortErrors, MissingDeviceFailsWithEnoent)
 {
     auto port = platform::makeTtySerial();
-    EXPECT_FALSE(port->open("/dev/quellix-no-such-tty"));
+    EXPECT_FALSE(port->open({"/dev/quellix-no-such-tty"}));
     EXPECT_FALSE(port->isOpen());
     EXPECT_EQ(port->lastError().code, ENOENT);
     EXPECT_EQ(port->lastError().operation, "open");
@@ -337,8 +436,8 @@ TEST(SerialPortErrors, ClosedPortRefusesEveryOperation)
     platform::ModemStatus status;
     EXPECT_FALSE(port->configure(SerialLine{}));
     EXPECT_FALSE(port->purge());
-    EXPECT_EQ(port->write(&byte, 1), 0);
-    EXPECT_EQ(port->read(&byte, 1), 0);
+    EXPECT_EQ(port->write(&byte, 1).bytes, 0);
+    EXPECT_EQ(port->read(&byte, 1).bytes, 0);
     EXPECT_FALSE(port->modemStatus(status));
     EXPECT_EQ(port->lastError().code, EBADF);
     port->close();

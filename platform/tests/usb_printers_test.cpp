@@ -1,5 +1,6 @@
 // USB printer discovery over a fake sysfs/dev tree, and printer I/O over a
 // fake lp node that points at a pseudo-terminal.
+#include "platform/usb_printer_port.h"
 #include "platform/usb_printers.h"
 #include "platform/testing/pty_peer.h"
 
@@ -157,18 +158,19 @@ protected:
 
 TEST_F(UsbPtyTest, BytesPassUnchangedBothWays)
 {
-    auto printer = platform::makeUsbPrinter();
-    ASSERT_TRUE(printer->open(node_)) << printer->lastError().describe();
+    auto printer = platform::makeUsbPrinterPort();
+    ASSERT_TRUE(printer->open({node_})) << printer->lastError().describe();
     std::vector<std::uint8_t> all(256);
     std::iota(all.begin(), all.end(), std::uint8_t{0});
-    ASSERT_EQ(printer->write(all.data(), 256), 256);
+    ASSERT_EQ(printer->write(all.data(), 256).bytes, 256);
     EXPECT_EQ(masterRead(256), all);
 
     ASSERT_EQ(::write(master_, all.data(), all.size()), 256);
     std::vector<std::uint8_t> got;
     while (got.size() < all.size()) {
         std::uint8_t buffer[300];
-        const int n = printer->read(buffer, sizeof buffer, 2000);
+        printer->setReadTimeoutMs(2000);
+        const int n = printer->read(buffer, sizeof buffer).bytes;
         ASSERT_GT(n, 0) << printer->lastError().describe();
         got.insert(got.end(), buffer, buffer + n);
     }
@@ -177,11 +179,14 @@ TEST_F(UsbPtyTest, BytesPassUnchangedBothWays)
 
 TEST_F(UsbPtyTest, SilentReadTimesOut)
 {
-    auto printer = platform::makeUsbPrinter();
-    ASSERT_TRUE(printer->open(node_));
+    auto printer = platform::makeUsbPrinterPort();
+    ASSERT_TRUE(printer->open({node_}));
     std::uint8_t buffer[16];
     const auto start = SteadyTime::now();
-    EXPECT_EQ(printer->read(buffer, sizeof buffer, 100), 0);
+    printer->setReadTimeoutMs(100);
+    const platform::IoResult result = printer->read(buffer, sizeof buffer);
+    EXPECT_EQ(result.bytes, 0);
+    EXPECT_EQ(result.end, platform::IoEnd::Timeout);
     const long long elapsed = msSince(start);
     EXPECT_GE(elapsed, 90);
     EXPECT_LT(elapsed, 1500);
@@ -190,26 +195,47 @@ TEST_F(UsbPtyTest, SilentReadTimesOut)
 
 TEST_F(UsbPtyTest, OpenIsExclusive)
 {
-    auto first = platform::makeUsbPrinter();
-    ASSERT_TRUE(first->open(node_));
-    auto second = platform::makeUsbPrinter();
-    EXPECT_FALSE(second->open(node_));
+    auto first = platform::makeUsbPrinterPort();
+    ASSERT_TRUE(first->open({node_}));
+    auto second = platform::makeUsbPrinterPort();
+    EXPECT_FALSE(second->open({node_}));
     EXPECT_EQ(second->lastError().code, EBUSY);
     first->close();
     first->close();
-    EXPECT_TRUE(second->open(node_)) << second->lastError().describe();
+    EXPECT_TRUE(second->open({node_})) << second->lastError().describe();
 }
 
 TEST_F(UsbPtyTest, MissingOrClosedDeviceFails)
 {
-    auto printer = platform::makeUsbPrinter();
-    EXPECT_FALSE(printer->open((root_ / "dev" / "usb" / "lp7").string()));
+    auto printer = platform::makeUsbPrinterPort();
+    EXPECT_FALSE(printer->open({(root_ / "dev" / "usb" / "lp7").string()}));
     EXPECT_EQ(printer->lastError().code, ENOENT);
     const std::uint8_t byte = 0;
-    EXPECT_EQ(printer->write(&byte, 1), 0);
+    EXPECT_EQ(printer->write(&byte, 1).bytes, 0);
+    EXPECT_EQ(printer->write(&byte, 1).end, platform::IoEnd::Error);
     std::uint8_t buffer[4];
-    EXPECT_EQ(printer->read(buffer, sizeof buffer, 10), 0);
+    printer->setReadTimeoutMs(10);
+    EXPECT_EQ(printer->read(buffer, sizeof buffer).bytes, 0);
     EXPECT_FALSE(printer->isOpen());
+}
+
+TEST_F(UsbPtyTest, StalledPrinterFailsTheWriteAfterTheStallBound)
+{
+    // The node's far end never reads: the write ends at the 300 ms bound,
+    // not at any per-KiB allowance, and says why.
+    auto printer = platform::makeUsbPrinterPort();
+    ASSERT_TRUE(printer->open({node_}));
+    printer->setStallTimeoutMs(300);
+    const std::vector<std::uint8_t> big(4 * 1024 * 1024, 0x5A);
+    const auto start = SteadyTime::now();
+    const platform::IoResult result = printer->write(big.data(), static_cast<int>(big.size()));
+    const long long elapsed = msSince(start);
+    EXPECT_EQ(result.end, platform::IoEnd::Timeout);
+    EXPECT_LT(result.bytes, static_cast<int>(big.size()));
+    EXPECT_GE(elapsed, 290);
+    EXPECT_LT(elapsed, 3000);
+    EXPECT_EQ(result.error.reason, "the printer stopped accepting data for 0.3 s");
+    EXPECT_EQ(printer->lastError().code, ETIMEDOUT);
 }
 
 } // namespace

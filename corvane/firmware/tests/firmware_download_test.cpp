@@ -25,7 +25,7 @@ namespace corvane {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Bytes;
+using platform::testing::Bytes;
 
 Bytes pattern(std::size_t n)
 {
@@ -78,8 +78,8 @@ protected:
 
     fs::path dir_;
     platform::ManualClock clock;
-    testing::FakePrinter printer{clock};
-    testing::FakeDevices devices{printer};
+    platform::testing::FakePrinter printer{clock};
+    platform::testing::FakeDevices devices{printer};
     CDev port{clock, devices};
     FirmwareHooks hooks;
 

@@ -6,7 +6,7 @@
 #include <map>
 
 using namespace corvane;
-using namespace corvane::testing;
+using namespace platform::testing;
 
 namespace {
 
@@ -14,6 +14,32 @@ const Bytes kCodePage{0x1D, 0x49, 0x45};
 const Bytes kModel{0x1D, 0x49, 0x43};
 const Bytes kVersion{0x1D, 0x49, 0x41};
 const Bytes kMsr{0x1B, 0x4D, 0x49};
+
+// Reply chunks per query command. A handful of commands, found by equality:
+// ordering byte vectors (as a std::map key) makes GCC 12 see an impossible
+// memcmp bound in optimised builds.
+class Answers {
+public:
+    std::vector<Bytes>& operator[](const Bytes& command)
+    {
+        for (auto& [known, chunks] : entries_) {
+            if (known == command)
+                return chunks;
+        }
+        return entries_.emplace_back(command, std::vector<Bytes>{}).second;
+    }
+    const std::vector<Bytes>* find(const Bytes& command) const
+    {
+        for (const auto& [known, chunks] : entries_) {
+            if (known == command)
+                return &chunks;
+        }
+        return nullptr;
+    }
+
+private:
+    std::vector<std::pair<Bytes, std::vector<Bytes>>> entries_;
+};
 
 TEST(ModelRule, KnownRepliesAndTheirCodes)
 {
@@ -69,16 +95,16 @@ struct IdentifyTest : ::testing::Test {
     FakePrinter printer{clock};
     FakeDevices devices{printer};
     CCommonUtil util{clock, devices};
-    std::map<Bytes, std::vector<Bytes>> answers;  // command -> reply chunks
+    Answers answers;
 
     void SetUp() override
     {
         printer.onWrite = [this](const Bytes& data) {
-            auto it = answers.find(data);
-            if (it == answers.end())
+            const std::vector<Bytes>* chunks = answers.find(data);
+            if (chunks == nullptr)
                 return;
             std::uint64_t delay = 0;
-            for (const auto& chunk : it->second) {
+            for (const auto& chunk : *chunks) {
                 printer.reply(chunk, delay);
                 delay += 30;
             }
@@ -153,6 +179,33 @@ TEST_F(IdentifyTest, OverlongRepliesStayWithinTheirBuffers)
     answers[kCodePage] = {Bytes(150, 'C')};
     EXPECT_EQ(util.CheckPrinter(kQueryCodePage), kOk);
     EXPECT_EQ(util.codePage, std::string(100, 'C'));
+}
+
+TEST_F(IdentifyTest, ExactFitRepliesLeaveNothingBehindForTheNextQuery)
+{
+    // 29 characters and the NUL fill the 30-byte model buffer, 39 and the NUL
+    // the 40-byte version buffer; each NUL belongs to its own reply, so the
+    // answers after them stay where they belong.
+    const std::string model = "_KMP-Z400" + std::string(20, ' ');
+    const std::string version = "_VER V1.04" + std::string(29, ' ');
+    ASSERT_EQ(model.size() + 1, 30u);
+    ASSERT_EQ(version.size() + 1, 40u);
+    answers[kModel] = {bytesOf(model, true)};
+    answers[kVersion] = {bytesOf(version, true)};
+    answers[kCodePage] = {bytesOf("_PC850", true)};
+    answers[kMsr] = {{0x37, 0x80, 0x05, 0x00}};
+
+    EXPECT_EQ(util.CheckPrinter(kQueryModel), kOk);
+    EXPECT_EQ(util.g_Model, kModelZ400);
+    EXPECT_EQ(util.modelName, model.substr(1));
+    EXPECT_EQ(util.CheckPrinter(kQueryVersion), kOk);
+    EXPECT_EQ(util.g_Getver, 1040u);
+    EXPECT_EQ(util.firmwareVersion, version.substr(1));
+    EXPECT_EQ(util.CheckPrinter(kQueryCodePage), kOk);
+    EXPECT_EQ(util.codePage, "_PC850");
+    EXPECT_EQ(util.CheckPrinter(kQueryMsrMode), kOk);
+    EXPECT_EQ(util.msrMode, 5);
+    EXPECT_TRUE(printer.pending.empty()) << "every reply byte was taken by its own query";
 }
 
 TEST_F(IdentifyTest, SilentPrinter)

@@ -6,7 +6,7 @@
 #include <cerrno>
 
 using namespace corvane;
-using namespace corvane::testing;
+using namespace platform::testing;
 
 namespace {
 
@@ -224,6 +224,81 @@ TEST_F(CDevTest, SilentTcpAndUsbReadsAreBounded)
     printer.reply({7, 8});
     EXPECT_EQ(dev.Read(buffer, 20, 1), 2);
     EXPECT_EQ(buffer[1], 8);
+}
+
+TEST_F(CDevTest, OnlyTheProbeByteIsBoundByTheLineWriteTimeouts)
+{
+    useSerial();
+    ASSERT_EQ(dev.Open(), 1);
+    EXPECT_EQ(printer.boundedWrites, 1);
+    const std::uint8_t data[4096] = {};
+    EXPECT_EQ(dev.Write(data, sizeof data), 4096);
+    EXPECT_EQ(printer.boundedWrites, 1) << "data writes follow the stall rule";
+    EXPECT_EQ(printer.stallTimeoutMs, platform::kDefaultStallTimeoutMs);
+}
+
+TEST_F(CDevTest, AStalledPrinterFailsTheWriteAfterTheBoundOnEveryKind)
+{
+    struct KindCase {
+        const char* name;
+        int failedWrite;
+    };
+    // TCP/IP reports a failed send as -1, serial and USB as the count sent.
+    const KindCase kinds[] = {{"COM3", 0}, {"/dev/usb/lp0", 0}, {"NET10.0.0.5", -1}};
+    for (const KindCase& k : kinds) {
+        SCOPED_TRACE(k.name);
+        dev.settings.portName = k.name;
+        dev.stallTimeoutMs = 5000;
+        ASSERT_EQ(dev.Open(), 1);
+        printer.stalled = true;
+        const std::uint8_t data[64] = {};
+        const auto before = clock.tickMs();
+        EXPECT_EQ(dev.Write(data, sizeof data), k.failedWrite);
+        EXPECT_EQ(clock.tickMs() - before, 10u + 5000u);
+        EXPECT_EQ(printer.stallTimeoutMs, 5000);
+        EXPECT_EQ(dev.LastOsError().code, ETIMEDOUT);
+        EXPECT_EQ(dev.LastOsError().reason, "the printer stopped accepting data for 5 s");
+        printer.stalled = false;
+        dev.Close();
+    }
+}
+
+TEST_F(CDevTest, TheStallBoundCanChangeWhileThePortIsOpen)
+{
+    dev.settings.portName = "NET10.0.0.5";
+    ASSERT_EQ(dev.Open(), 1);
+    const std::uint8_t byte = 0;
+    dev.Write(&byte, 1);
+    EXPECT_EQ(printer.stallTimeoutMs, 60000);
+    dev.stallTimeoutMs = 2500;
+    dev.Write(&byte, 1);
+    EXPECT_EQ(printer.stallTimeoutMs, 2500);
+    dev.stallTimeoutMs = 0;
+    dev.Write(&byte, 1);
+    EXPECT_EQ(printer.stallTimeoutMs, 60000) << "no bound at all is not an option";
+}
+
+TEST_F(CDevTest, TcpReadTellsAClosedPeerFromSilence)
+{
+    dev.settings.portName = "NET10.0.0.5";
+    ASSERT_EQ(dev.Open(), 1);
+    std::uint8_t buffer[8];
+    EXPECT_EQ(dev.Read(buffer, 8, 1), -1);
+    printer.reply({1, 2});
+    printer.peerClosed = true;
+    EXPECT_EQ(dev.Read(buffer, 8, 1), 2) << "what came before the close is still read";
+    EXPECT_EQ(dev.Read(buffer, 8, 1), 0);
+    EXPECT_EQ(dev.Read(buffer, 0, 1), 0);
+}
+
+TEST_F(CDevTest, AShortTcpSendIsAFailedSend)
+{
+    dev.settings.portName = "NET10.0.0.5";
+    ASSERT_EQ(dev.Open(), 1);
+    printer.writeLimit = 100;
+    const std::uint8_t data[4096] = {};
+    EXPECT_EQ(dev.Write(data, sizeof data), -1);
+    EXPECT_TRUE(dev.LastOsError().isSet());
 }
 
 TEST_F(CDevTest, DestructionClosesAnOpenPort)

@@ -376,8 +376,8 @@ private slots:
     void firmwareDownloadShowsProgressStatusAndMessages()
     {
         platform::ManualClock clock;
-        corvane::testing::FakePrinter printer(clock);
-        corvane::testing::FakeDevices devices(printer);
+        platform::testing::FakePrinter printer(clock);
+        platform::testing::FakeDevices devices(printer);
         CFirmwarednDlg fw(PortSettings{"NET10.0.0.5", 9100, 0, 8, 0, 0}, *prompter_, clock, devices);
         fw.show();
 
@@ -402,7 +402,7 @@ private slots:
         bool timerFired = false;
         bool closeRefused = false;
         QTimer::singleShot(0, this, [&] { timerFired = true; });
-        printer.onWrite = [&](const corvane::testing::Bytes&) {
+        printer.onWrite = [&](const platform::testing::Bytes&) {
             exitEnabled << exitButton->isEnabled();
             progressSeen << progress->value();
             if (printer.writes.size() == 2)
@@ -587,13 +587,13 @@ private slots:
         QVERIFY(dlg.grab().save(mainPath));
 
         platform::ManualClock clock;
-        corvane::testing::FakePrinter printer(clock);
-        corvane::testing::FakeDevices devices(printer);
+        platform::testing::FakePrinter printer(clock);
+        platform::testing::FakeDevices devices(printer);
         CFirmwarednDlg fw(PortSettings{"NET10.0.0.5", 9100, 0, 8, 0, 0}, *prompter_, clock, devices, &dlg);
         const QString path = dir_->filePath(QStringLiteral("fw.fls"));
         QVERIFY(writeText(path, QByteArray(8192, 'F')));
         // The second piece fails: the picture shows a transfer half done.
-        printer.onWrite = [&](const corvane::testing::Bytes&) { printer.writeLimit = 10; };
+        printer.onWrite = [&](const platform::testing::Bytes&) { printer.writeLimit = 10; };
         fw.show();
         QVERIFY(QTest::qWaitForWindowExposed(&fw));
         prompter_->fileAnswers << path;
