@@ -62,16 +62,16 @@ struct Input {
 
     bool empty() const { return pos >= size; }
     std::uint8_t byte() { return pos < size ? data[pos++] : 0; }
-    corvane::testing::Bytes bytes(std::size_t n)
+    platform::testing::Bytes bytes(std::size_t n)
     {
         const std::size_t take = std::min(n, size - pos);
-        corvane::testing::Bytes out(data + pos, data + pos + take);
+        platform::testing::Bytes out(data + pos, data + pos + take);
         pos += take;
         return out;
     }
 };
 
-void checkPureRules(const corvane::testing::Bytes& reply)
+void checkPureRules(const platform::testing::Bytes& reply)
 {
     const std::string_view raw(reinterpret_cast<const char*>(reply.data()), reply.size());
     const std::string_view text = raw.substr(0, raw.find('\0'));
@@ -113,8 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     Input in{data, size};
     platform::ManualClock clock(5000);
-    corvane::testing::FakePrinter printer(clock);
-    corvane::testing::FakeDevices devices(printer);
+    platform::testing::FakePrinter printer(clock);
+    platform::testing::FakeDevices devices(printer);
     CCommonUtil util(clock, devices);
     util.settings.portName = kPortNames[in.byte() % 3];
     util.ApplyPortSettings();
@@ -124,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t step = 0; step < kMaxSteps && !in.empty(); ++step) {
         const int query = in.byte() % 5;
         const std::uint64_t delay = in.byte() * kDelayUnitMs;
-        const corvane::testing::Bytes reply = in.bytes(in.byte());
+        const platform::testing::Bytes reply = in.bytes(in.byte());
         checkPureRules(reply);
         if (!reply.empty())
             printer.reply(reply, delay);

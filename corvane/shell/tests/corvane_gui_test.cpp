@@ -485,8 +485,8 @@ private slots:
     void firmwareWindowPaintsWhileASlowPrinterTakesAPiece()
     {
         platform::ManualClock printerClock;
-        corvane::testing::FakePrinter printer(printerClock);
-        corvane::testing::FakeDevices devices(printer);
+        platform::testing::FakePrinter printer(printerClock);
+        platform::testing::FakeDevices devices(printer);
         // The port waits on the real clock: its pauses go through the wait hook.
         CFirmwarednDlg fw(PortSettings{"NET10.0.0.5", 9100, 0, 8, 0, 0}, *prompter_, platform::systemClock(),
                           devices);
@@ -498,7 +498,7 @@ private slots:
         repaint.start(20);
 
         QList<int> paintsDuringWrite;
-        printer.onWrite = [&](const corvane::testing::Bytes&) {
+        printer.onWrite = [&](const platform::testing::Bytes&) {
             // A printer that takes 400 ms per piece.
             const int before = paints.count;
             platform::systemClock().pauseMs(400);
@@ -519,8 +519,8 @@ private slots:
     void exitClickedDuringTheTransferWaitsUntilItHasEnded()
     {
         platform::ManualClock clock;
-        corvane::testing::FakePrinter printer(clock);
-        corvane::testing::FakeDevices devices(printer);
+        platform::testing::FakePrinter printer(clock);
+        platform::testing::FakeDevices devices(printer);
         CFirmwarednDlg fw(PortSettings{"NET10.0.0.5", 9100, 0, 8, 0, 0}, *prompter_, clock, devices);
         fw.show();
         QVERIFY(QTest::qWaitForWindowExposed(&fw));
@@ -531,7 +531,7 @@ private slots:
         QList<int> clicksSeen;
         int messagesAtExit = -1;
         connect(exitButton, &QPushButton::clicked, [&] { messagesAtExit = int(prompter_->messages.size()); });
-        printer.onWrite = [&](const corvane::testing::Bytes&) {
+        printer.onWrite = [&](const platform::testing::Bytes&) {
             if (printer.writes.size() == 1)
                 postClick(exitButton);
             // Time for the event loop between and inside the phases.
