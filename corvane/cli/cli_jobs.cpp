@@ -1,5 +1,6 @@
 #include "corvane/cli/cli_jobs.h"
 
+#include "corvane/link/ConnectionName.h"
 #include "corvane/firmware/FirmwareDownload.h"
 #include "corvane/shell/StoredConnection.h"
 #include "platform/registry_store.h"
@@ -38,7 +39,7 @@ bool resolveConnection(const Options& options, PortSettings& settings, JobResult
 {
     if (options.portGiven) {
         settings = options.settings;
-        if (settings.portName.rfind("NET", 0) == 0)
+        if (IsTcpConnectionName(settings.portName))
             settings.baudRate = options.tcpPort;
         return true;
     }

@@ -1,5 +1,6 @@
 #include "corvane/shell/CZ400TCUtilityDlg.h"
 
+#include "corvane/link/ConnectionName.h"
 #include "corvane/shell/CAboutDlg.h"
 #include "corvane/firmware/CFirmwarednDlg.h"
 #include "corvane/shell/MainDialogIds.h"
@@ -326,13 +327,7 @@ void CZ400TCUtilityDlg::restoreSelections(const StoredConnection& stored)
     case kInterfaceTcp: {
         // "NET192.168.1.50" -> "192.168.1.50". The TCP port edit keeps its
         // 9100: the stored TCP port is not shown.
-        QString address = QString::fromStdString(s.portName);
-        qsizetype skip = 0;
-        while (skip < address.size()
-               && (address[skip] == QLatin1Char('N') || address[skip] == QLatin1Char('E')
-                   || address[skip] == QLatin1Char('T')))
-            ++skip;
-        address = NormalizeIpv4(address.mid(skip));
+        const QString address = NormalizeIpv4(QString::fromStdString(TcpAddressOf(s.portName)));
         if (!address.isEmpty())
             ipAddress_->setText(address);
         break;
@@ -347,17 +342,20 @@ void CZ400TCUtilityDlg::PreselectConnection(const QString& portName, int tcpPort
     const QString name = portName.trimmed();
     if (name.isEmpty())
         return;
-    if (name.startsWith(QStringLiteral("NET"))) {
+    // The same rules as the port object's, so a name the command line
+    // accepts ("NETE192.168.0.20") is taken here too.
+    const ConnectionName parsed = ParseConnectionName(toLocal(name), services_.devices.roots());
+    if (parsed.kind == PortKind::Tcp) {
         if (InterfaceIndex() != kInterfaceTcp)
             interface_->setCurrentIndex(kInterfaceTcp);
-        const QString address = NormalizeIpv4(name.mid(3));
+        const QString address = NormalizeIpv4(QString::fromStdString(parsed.address));
         if (!address.isEmpty())
             ipAddress_->setText(address);
         if (tcpPort > 0)
             tcpPort_->setText(QString::number(tcpPort));
         return;
     }
-    if (platform::isUsbPrinterPath(toLocal(name), services_.devices.roots())) {
+    if (parsed.kind == PortKind::Usb) {
         if (InterfaceIndex() != kInterfaceUsb)
             interface_->setCurrentIndex(kInterfaceUsb);
         for (std::size_t i = 0; i < usbPaths_.size(); ++i) {
@@ -393,7 +391,7 @@ void CZ400TCUtilityDlg::ReadControls()
         QString address = NormalizeIpv4(ipAddress_->text());
         if (address.isEmpty())
             address = QString::fromUtf8(shell_text::kDefaultIp);
-        settings_.portName = "NET" + address.toStdString();
+        settings_.portName = TcpConnectionName(address.toStdString());
         settings_.baudRate = tcpPort_->text().toInt();
         break;
     }

@@ -339,6 +339,13 @@ private slots:
         QCOMPARE(dlg.CurrentSettings().portName, std::string("NET127.0.0.1"));
         QCOMPARE(dlg.CurrentSettings().baudRate, 9107);
 
+        // The window reads a TCP name by the same rules as the port object:
+        // every leading N, E and T goes, not just three characters.
+        dlg.PreselectConnection(QStringLiteral("NETE127.0.0.2"), 9100);
+        dlg.ReadControls();
+        QCOMPARE(dlg.InterfaceIndex(), int(kInterfaceTcp));
+        QCOMPARE(dlg.CurrentSettings().portName, std::string("NET127.0.0.2"));
+
         dlg.PreselectConnection(QStringLiteral("/dev/pts/7"), 0);
         dlg.ReadControls();
         QCOMPARE(dlg.InterfaceIndex(), int(kInterfaceSerial));
