@@ -2,7 +2,8 @@
 # The one test command. Stages, in order (give stage names to run only some):
 #   tests    build with AddressSanitizer and UndefinedBehaviorSanitizer and run
 #            the whole test suite (unit, platform, end-to-end and window tests)
-#   release  GCC Release build of the programs, warnings as errors (build only)
+#   release  GCC Release build of the whole tree, tests included, warnings as
+#            errors (build only)
 #   clang    Clang build of everything, warnings as errors (build only)
 #   fuzz     libFuzzer build; each fuzz target runs for QUELLIX_FUZZ_SECONDS (20)
 # Builds go to build-tests/, build-tests-release/, build-tests-clang/ and
@@ -57,7 +58,7 @@ run_tests() {
 }
 
 run_release() {
-  configure "$build-release" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+  configure "$build-release" -DCMAKE_BUILD_TYPE=Release
   cmake --build "$build-release" -j"$jobs"
 }
 
