@@ -12,6 +12,7 @@
 #include "platform/testing/fake_devices.h"
 #include "platform/qt/ControlIds.h"
 #include "platform/qt/RecordingPrompter.h"
+#include "platform/qt/WindowProbes.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -55,31 +56,9 @@ bool writeText(const QString& path, const QByteArray& text)
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
 }
 
-// Counts the paint events a window receives.
-class PaintCounter final : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int count = 0;
+using platform::qt::testing::PaintCounter;
 
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++count;
-        return false;
-    }
-};
-
-// A click as the window system would queue it: press and release.
-void postClick(QWidget* widget)
-{
-    const QPointF at(widget->width() / 2.0, widget->height() / 2.0);
-    const QPointF global = widget->mapToGlobal(at);
-    QCoreApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
-                                                        Qt::LeftButton, Qt::NoModifier));
-    QCoreApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
-                                                        Qt::NoButton, Qt::NoModifier));
-}
+using platform::qt::testing::postClick;
 
 bool link(const QString& target, const QString& linkPath)
 {

@@ -10,6 +10,7 @@
 #include "platform/qt/ControlIds.h"
 #include "platform/qt/RecordingPrompter.h"
 #include "platform/testing/pty_peer.h"
+#include "platform/qt/WindowProbes.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -30,19 +31,7 @@ namespace {
 constexpr int kStallBoundMs = 1000;
 constexpr int kWatchdogMs = 10000;
 
-class PaintCounter final : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++count;
-        return false;
-    }
-};
+using platform::qt::testing::PaintCounter;
 
 // Hangs the peer up if the test is still running after `limitMs`.
 class Watchdog {

@@ -9,6 +9,7 @@
 #include "platform/qt/PaintingWaitHook.h"
 #include "platform/qt/QtJobDriver.h"
 #include "platform/qt/UserInputHold.h"
+#include "platform/qt/WindowProbes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -58,30 +59,9 @@ private:
     JobNext first_;
 };
 
-// Counts the paint events a widget receives.
-class PaintCounter final : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int count = 0;
+using platform::qt::testing::PaintCounter;
 
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++count;
-        return false;
-    }
-};
-
-void postClick(QWidget* widget)
-{
-    const QPointF at(widget->width() / 2.0, widget->height() / 2.0);
-    const QPointF global = widget->mapToGlobal(at);
-    QCoreApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
-                                                        Qt::LeftButton, Qt::NoModifier));
-    QCoreApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
-                                                        Qt::NoButton, Qt::NoModifier));
-}
+using platform::qt::testing::postClick;
 
 } // namespace
 
