@@ -4,6 +4,7 @@
 #include "platform/serial_port.h"
 
 #include "platform/exclusive_device.h"
+#include "platform/fd_port.h"
 #include "platform/stall_write.h"
 #include "platform/wait_hook.h"
 
@@ -99,22 +100,23 @@ ssize_t writeCall(int fd, const void* data, std::size_t length)
     return ::write(fd, data, length);
 }
 
-class TtySerial final : public SerialPort {
+class TtySerial final : public detail::FdPort<SerialPort> {
 public:
+    TtySerial() : FdPort(EBADF) {}
     ~TtySerial() override { close(); }
 
     bool open(const Endpoint& where) override
     {
         close();
-        path_ = serialDevicePath(where.address);
+        target_ = serialDevicePath(where.address);
         // The advisory lock first: it also refuses a second opener running as
         // root, which TIOCEXCL lets through. Taking it before TIOCEXCL means a
         // refused opener never touches the holder's exclusive flag.
-        const int fd = detail::openExclusive(path_, error_);
+        const int fd = detail::openExclusive(target_, error_);
         if (fd < 0)
             return false;
         if (::ioctl(fd, TIOCEXCL) != 0) {
-            error_ = lastOsError("open", path_);
+            error_ = lastOsError("open", target_);
             detail::closeExclusive(fd);
             return false;
         }
@@ -132,20 +134,20 @@ public:
             return false;
         termios tio{};
         if (::tcgetattr(fd_, &tio) != 0)
-            return fail("configure");
+            return failedWithErrno("configure");
         if (const int code = applySerialLine(line, tio); code != 0)
-            return failWith(code, "configure");
+            return failedWith(code, "configure");
         if (::tcsetattr(fd_, TCSANOW, &tio) != 0)
-            return fail("configure");
+            return failedWithErrno("configure");
 
         // DTR/DSR handshake: DTR held on for the printer, RTS off. Without
         // flow control both are dropped.
         int raise = line.flowControl == 1 ? TIOCM_DTR : 0;
         int drop = line.flowControl == 1 ? TIOCM_RTS : (TIOCM_DTR | TIOCM_RTS);
         if (raise != 0 && ::ioctl(fd_, TIOCMBIS, &raise) != 0 && !noModemLines(errno))
-            return fail("configure");
+            return failedWithErrno("configure");
         if (::ioctl(fd_, TIOCMBIC, &drop) != 0 && !noModemLines(errno))
-            return fail("configure");
+            return failedWithErrno("configure");
         return true;
     }
 
@@ -163,7 +165,7 @@ public:
         // in the peer's input, and flushing our output side would discard it
         // there. Only stale input goes.
         if (::tcflush(fd_, pseudoTerminal_ ? TCIFLUSH : TCIOFLUSH) != 0)
-            return fail("purge");
+            return failedWithErrno("purge");
         return true;
     }
 
@@ -177,7 +179,7 @@ public:
             return failed();
         detail::StallWrite how;
         how.fd = fd_;
-        how.target = path_;
+        how.target = target_;
         how.stallTimeoutMs = stallTimeoutMs();
         how.call = writeCall;
         how.queued = outputQueued;
@@ -207,7 +209,7 @@ public:
             if (r < 0 && errno == EINTR)
                 continue;
             if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-                error_ = lastOsError("write", path_);
+                error_ = lastOsError("write", target_);
                 return ended(written);
             }
             if (!waitFor(POLLOUT, deadline, "write", true))
@@ -219,12 +221,12 @@ public:
             if (queued <= 0)
                 return IoResult{written, IoEnd::Complete, {}};
             if (SteadyTime::now() >= deadline) {
-                error_ = OsError{ETIMEDOUT, "write", path_};
+                error_ = OsError{ETIMEDOUT, "write", target_};
                 return ended(written - queued);
             }
             pollfd none{fd_, 0, 0};
             if (pollSliced(&none, 1, std::min(kDrainCheckMs, msUntil(deadline))) < 0) {
-                error_ = lastOsError("write", path_);
+                error_ = lastOsError("write", target_);
                 return ended(written - outputQueued(fd_));
             }
         }
@@ -260,18 +262,18 @@ public:
             if (r < 0 && errno == EINTR)
                 continue;
             if (r < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-                error_ = lastOsError("read", path_);
+                error_ = lastOsError("read", target_);
                 return ended(got);
             }
             // Nothing there. A tty left with VMIN 0 says so with 0 instead of
             // EAGAIN; 0 right after poll() reported data means a hang-up.
             if (r == 0 && pollSaidReadable) {
-                error_ = OsError{EIO, "read", path_};
+                error_ = OsError{EIO, "read", target_};
                 return ended(got);
             }
             if (immediate)
                 return got > 0 ? IoResult{got, IoEnd::Complete, {}}
-                               : IoResult{0, IoEnd::Timeout, OsError{ETIMEDOUT, "read", path_}};
+                               : IoResult{0, IoEnd::Timeout, OsError{ETIMEDOUT, "read", target_}};
             auto deadline = totalDeadline;
             if (got > 0 && intervalMs != 0)
                 deadline = std::min(deadline, lastByte + std::chrono::milliseconds(intervalMs));
@@ -295,7 +297,7 @@ public:
                 status.cts = true;
                 return true;
             }
-            return fail("modem status");
+            return failedWithErrno("modem status");
         }
         status.dsr = (bits & TIOCM_DSR) != 0;
         status.cts = (bits & TIOCM_CTS) != 0;
@@ -315,46 +317,26 @@ public:
         fd_ = -1;
     }
 
-    bool isOpen() const override { return fd_ >= 0; }
-    OsError lastError() const override { return error_; }
-
 private:
-    bool requireOpen(const char* operation)
-    {
-        if (fd_ >= 0)
-            return true;
-        error_ = OsError{EBADF, operation, path_};
-        return false;
-    }
-
-    IoResult failed() const { return IoResult{0, IoEnd::Error, error_}; }
-
     // The result for a call that stopped early with error_ (or a plain
     // time-out when error_ is clear), after `bytes` moved.
     IoResult ended(int bytes)
     {
         if (error_.code == 0)
-            error_ = OsError{ETIMEDOUT, "read", path_};
+            error_ = OsError{ETIMEDOUT, "read", target_};
         const IoEnd end = error_.code == ETIMEDOUT ? IoEnd::Timeout : IoEnd::Error;
         return IoResult{std::max(bytes, 0), end, error_};
     }
 
-    IoResult keep(IoResult result)
+    bool failedWithErrno(const char* operation)
     {
-        if (!result.complete())
-            error_ = result.error;
-        return result;
-    }
-
-    bool fail(const char* operation)
-    {
-        error_ = lastOsError(operation, path_);
+        error_ = lastOsError(operation, target_);
         return false;
     }
 
-    bool failWith(int code, const char* operation)
+    bool failedWith(int code, const char* operation)
     {
-        error_ = OsError{code, operation, path_};
+        error_ = OsError{code, operation, target_};
         return false;
     }
 
@@ -369,13 +351,13 @@ private:
             const int waitMs = msUntil(deadline);
             if (waitMs <= 0) {
                 if (keepTimeout)
-                    error_ = OsError{ETIMEDOUT, operation, path_};
+                    error_ = OsError{ETIMEDOUT, operation, target_};
                 return false;
             }
             pollfd p{fd_, events, 0};
             const int rc = pollSliced(&p, 1, waitMs);
             if (rc < 0) {
-                error_ = lastOsError(operation, path_);
+                error_ = lastOsError(operation, target_);
                 return false;
             }
             if (rc == 0)
@@ -383,15 +365,12 @@ private:
             if ((p.revents & events) != 0)
                 return true;
             // Hang-up or error without the wanted readiness: the device is gone.
-            error_ = OsError{(p.revents & POLLNVAL) != 0 ? EBADF : EIO, operation, path_};
+            error_ = OsError{(p.revents & POLLNVAL) != 0 ? EBADF : EIO, operation, target_};
             return false;
         }
     }
 
-    int fd_ = -1;
     bool pseudoTerminal_ = false;
-    std::string path_;
-    OsError error_{};
 };
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b)

@@ -3,6 +3,7 @@
 // bound.
 #include "platform/tcp_port.h"
 
+#include "platform/fd_port.h"
 #include "platform/stall_write.h"
 #include "platform/wait_hook.h"
 
@@ -77,8 +78,9 @@ int socketError(int fd)
     return code;
 }
 
-class TcpPort final : public Port {
+class TcpPort final : public detail::PlainFdPort {
 public:
+    TcpPort() : PlainFdPort(ENOTCONN) {}
     ~TcpPort() override { close(); }
 
     DeviceKind kind() const override { return DeviceKind::Tcp; }
@@ -130,11 +132,9 @@ public:
     IoResult write(const std::uint8_t* data, int length) override
     {
         if (!requireOpen("write"))
-            return IoResult{0, IoEnd::Error, error_};
-        if (length < 0 || (length > 0 && data == nullptr)) {
-            error_ = OsError{EINVAL, "write", target_};
-            return IoResult{0, IoEnd::Error, error_};
-        }
+            return failed();
+        if (length < 0 || (length > 0 && data == nullptr))
+            return fail("write", EINVAL);
         detail::StallWrite how;
         how.fd = fd_;
         how.target = target_;
@@ -142,20 +142,15 @@ public:
         how.call = sendCall;
         how.queued = sendQueued;
         how.pendingError = socketError;
-        IoResult result = detail::writeUnderStallRule(how, data, length);
-        if (!result.complete())
-            error_ = result.error;
-        return result;
+        return keep(detail::writeUnderStallRule(how, data, length));
     }
 
     IoResult read(std::uint8_t* buffer, int capacity) override
     {
         if (!requireOpen("read"))
-            return IoResult{0, IoEnd::Error, error_};
-        if (capacity <= 0 || buffer == nullptr) {
-            error_ = OsError{EINVAL, "read", target_};
-            return IoResult{0, IoEnd::Error, error_};
-        }
+            return failed();
+        if (capacity <= 0 || buffer == nullptr)
+            return fail("read", EINVAL);
         const auto deadline = deadlineAfter(readTimeoutMs_);
         for (;;) {
             const ssize_t r = ::recv(fd_, buffer, static_cast<std::size_t>(capacity), MSG_DONTWAIT);
@@ -169,21 +164,17 @@ public:
                 continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK) {
                 error_ = lastOsError("read", target_);
-                return IoResult{0, IoEnd::Error, error_};
+                return failed();
             }
             const int rc = pollUntil(fd_, POLLIN, deadline);
-            if (rc == 0) {
-                error_ = OsError{ETIMEDOUT, "read", target_};
-                return IoResult{0, IoEnd::Timeout, error_};
-            }
+            if (rc == 0)
+                return fail("read", ETIMEDOUT);
             if (rc < 0) {
                 error_ = lastOsError("read", target_);
-                return IoResult{0, IoEnd::Error, error_};
+                return failed();
             }
         }
     }
-
-    void setReadTimeoutMs(int ms) override { readTimeoutMs_ = std::max(ms, 0); }
 
     void close() override
     {
@@ -212,23 +203,6 @@ public:
         ::close(fd_);
         fd_ = -1;
     }
-
-    bool isOpen() const override { return fd_ >= 0; }
-    OsError lastError() const override { return error_; }
-
-private:
-    bool requireOpen(const char* operation)
-    {
-        if (fd_ >= 0)
-            return true;
-        error_ = OsError{ENOTCONN, operation, target_};
-        return false;
-    }
-
-    int fd_ = -1;
-    int readTimeoutMs_ = kDefaultReadTimeoutMs;
-    std::string target_;
-    OsError error_{};
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "platform/usb_printer_port.h"
 
 #include "platform/exclusive_device.h"
+#include "platform/fd_port.h"
 #include "platform/stall_write.h"
 #include "platform/wait_hook.h"
 
@@ -33,8 +34,9 @@ ssize_t writeCall(int fd, const void* data, std::size_t length)
     return ::write(fd, data, length); // ENODEV once unplugged
 }
 
-class UsbPrinterPort final : public Port {
+class UsbPrinterPort final : public detail::PlainFdPort {
 public:
+    UsbPrinterPort() : PlainFdPort(EBADF) {}
     ~UsbPrinterPort() override { close(); }
 
     DeviceKind kind() const override { return DeviceKind::Usb; }
@@ -42,8 +44,8 @@ public:
     bool open(const Endpoint& where) override
     {
         close();
-        path_ = where.address;
-        const int fd = detail::openExclusive(path_, error_);
+        target_ = where.address;
+        const int fd = detail::openExclusive(target_, error_);
         if (fd < 0)
             return false;
         // A tty standing in for the printer must pass bytes unchanged.
@@ -55,7 +57,7 @@ public:
                 raw = ::tcsetattr(fd, TCSANOW, &tio) == 0;
             }
             if (!raw) {
-                error_ = lastOsError("open", path_);
+                error_ = lastOsError("open", target_);
                 detail::closeExclusive(fd);
                 return false;
             }
@@ -68,22 +70,19 @@ public:
     IoResult write(const std::uint8_t* data, int length) override
     {
         if (!requireOpen("write"))
-            return IoResult{0, IoEnd::Error, error_};
+            return failed();
         detail::StallWrite how;
         how.fd = fd_;
-        how.target = path_;
+        how.target = target_;
         how.stallTimeoutMs = stallTimeoutMs();
         how.call = writeCall;
-        IoResult result = detail::writeUnderStallRule(how, data, length);
-        if (!result.complete())
-            error_ = result.error;
-        return result;
+        return keep(detail::writeUnderStallRule(how, data, length));
     }
 
     IoResult read(std::uint8_t* buffer, int capacity) override
     {
         if (!requireOpen("read"))
-            return IoResult{0, IoEnd::Error, error_};
+            return failed();
         if (capacity <= 0 || buffer == nullptr)
             return {};
         const auto deadline = SteadyTime::now() + std::chrono::milliseconds(readTimeoutMs_);
@@ -109,8 +108,6 @@ public:
         }
     }
 
-    void setReadTimeoutMs(int ms) override { readTimeoutMs_ = std::max(ms, 0); }
-
     void close() override
     {
         if (fd_ < 0)
@@ -118,29 +115,6 @@ public:
         detail::closeExclusive(fd_);
         fd_ = -1;
     }
-
-    bool isOpen() const override { return fd_ >= 0; }
-    OsError lastError() const override { return error_; }
-
-private:
-    bool requireOpen(const char* operation)
-    {
-        if (fd_ >= 0)
-            return true;
-        error_ = OsError{EBADF, operation, path_};
-        return false;
-    }
-
-    IoResult fail(const char* operation, int code)
-    {
-        error_ = OsError{code, operation, path_};
-        return IoResult{0, code == ETIMEDOUT ? IoEnd::Timeout : IoEnd::Error, error_};
-    }
-
-    int fd_ = -1;
-    int readTimeoutMs_ = kDefaultReadTimeoutMs;
-    std::string path_;
-    OsError error_{};
 };
 
 } // namespace
