@@ -49,14 +49,6 @@ constexpr std::uint64_t kUnboundedWritePerByteMs = 10;
 constexpr int kDrainCheckMs = 2;
 
 // Milliseconds left until the deadline, rounded up, for poll().
-int msUntil(SteadyTime::time_point deadline)
-{
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyTime::now());
-    if (left.count() <= 0)
-        return 0;
-    return static_cast<int>(std::min<long long>(left.count(), INT_MAX));
-}
-
 bool speedFor(int baud, speed_t& speed)
 {
     struct Rate {

@@ -26,14 +26,6 @@ namespace {
 
 using SteadyTime = std::chrono::steady_clock;
 
-int msUntil(SteadyTime::time_point deadline)
-{
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyTime::now());
-    if (left.count() <= 0)
-        return 0;
-    return static_cast<int>(std::min<long long>(left.count(), INT_MAX));
-}
-
 SteadyTime::time_point deadlineAfter(int timeoutMs)
 {
     return SteadyTime::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));

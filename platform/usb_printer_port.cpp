@@ -21,14 +21,6 @@ namespace {
 
 using SteadyTime = std::chrono::steady_clock;
 
-int msUntil(SteadyTime::time_point deadline)
-{
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyTime::now());
-    if (left.count() <= 0)
-        return 0;
-    return static_cast<int>(std::min<long long>(left.count(), INT_MAX));
-}
-
 ssize_t writeCall(int fd, const void* data, std::size_t length)
 {
     return ::write(fd, data, length); // ENODEV once unplugged

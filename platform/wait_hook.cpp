@@ -14,13 +14,13 @@ std::atomic<bool> g_interrupt{false};
 
 using SteadyTime = std::chrono::steady_clock;
 
+} // namespace
+
 int msUntil(SteadyTime::time_point deadline)
 {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyTime::now());
     return static_cast<int>(std::clamp<long long>(left.count(), 0, 1 << 30));
 }
-
-} // namespace
 
 WaitHook setWaitHook(WaitHook hook)
 {

@@ -9,6 +9,7 @@
 // for the running phase to end.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -17,6 +18,10 @@
 namespace platform {
 
 inline constexpr int kWaitSliceMs = 50;
+
+// Milliseconds from now until `deadline`, rounded up, 0 once it has passed:
+// what a bounded poll() is given.
+int msUntil(std::chrono::steady_clock::time_point deadline);
 
 using WaitHook = std::function<void()>;
 
