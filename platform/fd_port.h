@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/port.h"
+#include "platform/stall_write.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -49,6 +50,23 @@ protected:
     {
         error_ = OsError{code, operation, target_};
         return IoResult{0, code == ETIMEDOUT ? IoEnd::Timeout : IoEnd::Error, error_};
+    }
+
+    // Writes all of `data` under the stall rule with the transport's own
+    // system call, queue probe and pending-error probe (either may be null),
+    // and keeps the reason if it did not complete.
+    IoResult writeUnderStall(const std::uint8_t* data, int length,
+                             decltype(StallWrite::call) call, decltype(StallWrite::queued) queued = nullptr,
+                             decltype(StallWrite::pendingError) pendingError = nullptr)
+    {
+        StallWrite how;
+        how.fd = fd_;
+        how.target = target_;
+        how.stallTimeoutMs = this->stallTimeoutMs();
+        how.call = call;
+        how.queued = queued;
+        how.pendingError = pendingError;
+        return keep(writeUnderStallRule(how, data, length));
     }
 
     int fd_ = -1;

@@ -169,13 +169,7 @@ public:
     {
         if (!requireOpen("write"))
             return failed();
-        detail::StallWrite how;
-        how.fd = fd_;
-        how.target = target_;
-        how.stallTimeoutMs = stallTimeoutMs();
-        how.call = writeCall;
-        how.queued = outputQueued;
-        return keep(detail::writeUnderStallRule(how, data, length));
+        return writeUnderStall(data, length, writeCall, outputQueued);
     }
 
     IoResult writeWithinTimeouts(const std::uint8_t* data, int length) override

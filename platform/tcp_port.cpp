@@ -127,14 +127,7 @@ public:
             return failed();
         if (length < 0 || (length > 0 && data == nullptr))
             return fail("write", EINVAL);
-        detail::StallWrite how;
-        how.fd = fd_;
-        how.target = target_;
-        how.stallTimeoutMs = stallTimeoutMs();
-        how.call = sendCall;
-        how.queued = sendQueued;
-        how.pendingError = socketError;
-        return keep(detail::writeUnderStallRule(how, data, length));
+        return writeUnderStall(data, length, sendCall, sendQueued, socketError);
     }
 
     IoResult read(std::uint8_t* buffer, int capacity) override

@@ -63,12 +63,7 @@ public:
     {
         if (!requireOpen("write"))
             return failed();
-        detail::StallWrite how;
-        how.fd = fd_;
-        how.target = target_;
-        how.stallTimeoutMs = stallTimeoutMs();
-        how.call = writeCall;
-        return keep(detail::writeUnderStallRule(how, data, length));
+        return writeUnderStall(data, length, writeCall);
     }
 
     IoResult read(std::uint8_t* buffer, int capacity) override
