@@ -16,7 +16,9 @@ Bytes bytesOf(const std::string& text, bool withNul)
 
 void FakePrinter::reply(const Bytes& data, std::uint64_t delayMs)
 {
-    pending.push_back(Chunk{clock.tickMs() + delayMs, data});
+    // An empty reply is silence: queueing it would hand a read nothing.
+    if (!data.empty())
+        pending.push_back(Chunk{clock.tickMs() + delayMs, data});
 }
 
 int FakePrinter::take(std::uint8_t* buffer, int capacity, std::uint64_t waitMs, std::uint64_t afterDataMs)
