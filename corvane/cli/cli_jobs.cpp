@@ -1,5 +1,6 @@
 #include "corvane/cli/cli_jobs.h"
 
+#include "corvane/cli/switches_jobs.h"
 #include "corvane/link/ConnectionName.h"
 #include "corvane/firmware/FirmwareDownload.h"
 #include "corvane/shell/StoredConnection.h"
@@ -10,7 +11,6 @@
 #include <unistd.h>
 
 namespace corvane::cli {
-namespace {
 
 using platform::cli::escapeText;
 using platform::cli::Record;
@@ -24,7 +24,6 @@ JobResult failure(int exitStatus, std::string code, std::string message)
     return r;
 }
 
-// The OS reason and, where there is one, what to do about it.
 void addOsError(JobResult& result, const platform::OsError& error, platform::DeviceKind kind)
 {
     if (!error.isSet())
@@ -32,6 +31,8 @@ void addOsError(JobResult& result, const platform::OsError& error, platform::Dev
     result.reason = error.describe();
     result.hint = platform::osErrorHint(error, kind);
 }
+
+namespace {
 
 // The connection to use: the options, or the one the window saved, with any
 // line options given here on top. False with the refusal in `result`.
@@ -225,6 +226,8 @@ JobResult runJob(const Options& options, std::ostream& err)
         return refused;
     if (options.command == "identify")
         return identify(settings, options.stallTimeoutMs);
+    if (options.command.rfind("switches ", 0) == 0)
+        return runSwitches(options, settings, err);
     return firmware(settings, options.stallTimeoutMs, options.arguments.front(), err);
 }
 

@@ -41,6 +41,10 @@ struct JobResult {
     bool failed() const { return !errorCode.empty(); }
 };
 
+JobResult failure(int exitStatus, std::string code, std::string message);
+// The OS reason and, where there is one, what to do about it.
+void addOsError(JobResult& result, const platform::OsError& error, platform::DeviceKind kind);
+
 // What identify prints for a printer that answered.
 platform::cli::Record identityRecord(const CCommonUtil& util);
 

@@ -75,6 +75,35 @@ ProgramTable makeTable()
                     {"FILE"},
                     "Send a firmware file (*.fls) to the printer unchanged, in 4096-byte pieces, with "
                     "progress on stderr when it is a terminal. Reset the printer afterwards."},
+        CommandRow{{"switches", "get"},
+                    {},
+                    "Identify the printer and read its memory switches, serial settings, MSR sentinels, "
+                    "RF interface and Bluetooth settings. Prints the six identify lines, then\n"
+                    "  command form: gs|bs\n"
+                    "and one 'Key: value' line per setting this printer has, in the order a set writes "
+                    "them (Density, Speed, LCharMode, CodePage, QrCode, MaxiCode, DataMatrix, Pdf417, "
+                    "TimeOff, TimeSave, Msr, Sentinel, Service, BeepLowBat, BeepPaper, FontType, MFI, "
+                    "BlackMarkSensor, Baudrate, Parity, Flowcontrol, Databit, Track1Start .. Track3End, "
+                    "RfInterface, BtConnectionMode, BtDeviceName, BtPinCode, BtSecurity). Numbers are the "
+                    "printer's codes; BlackMarkSensor is two characters (00, 01, 10); texts are "
+                    "double-quoted with \\\\, \\\" and \\xHH escapes. Nothing is saved. MFI is not read "
+                    "from the printer: it is the value last saved on this computer."},
+        CommandRow{{"switches", "set"},
+                    {"FILE"},
+                    "Read the printer's settings, change them and write them all back, then save them "
+                    "on this computer. FILE ('-' for stdin) holds 'Key: value' lines as 'switches get' "
+                    "prints them (its identity lines, blank lines and # comments are skipped; keys in any "
+                    "case); --set options are applied after it. Texts may be \"quoted\", bare, or "
+                    "hex:0A 1F 10 4C. Every value is checked before the port is opened; a value this "
+                    "printer cannot take ends with error 107 before anything is written. Keys this "
+                    "printer does not have are ignored with a warning. Bluetooth settings are written "
+                    "only with --bluetooth. Switch the printer off and on afterwards.",
+                    1},
+        CommandRow{{"switches", "default"},
+                    {},
+                    "Identify the printer and restore its factory settings (memory switches, serial "
+                    "settings, sentinels, Bluetooth). Nothing is saved on this computer. Switch the "
+                    "printer off and on afterwards."},
     };
     s.options = {
         text("port", "NAME",
@@ -94,11 +123,19 @@ ProgramTable makeTable()
                 "Seconds without a byte accepted before a transfer fails; printers may hold flow "
                 "control off while they erase flash."),
         flag("json", "Print the result as one JSON object on stdout (also on failure)."),
+        [] {
+            OptionRow o = text("set", "KEY=VALUE", "switches set: change one setting (repeatable; applied in order, "
+                                                   "after FILE).");
+            o.repeatable = true;
+            return o;
+        }(),
+        flag("bluetooth", "switches set: also write the Bluetooth settings (name, PIN, mode, security)."),
     };
     s.exitStatuses = {
         {0, "success"},
         {1, "the printer exchange or the port failed"},
-        {2, "usage error, no connection to use, or an unreadable firmware file; nothing was sent"},
+        {2, "usage error, no connection to use, an unreadable firmware file or settings refused before "
+            "the port was opened; nothing was sent"},
         {129, "stopped by SIGHUP; the port was released"},
         {130, "stopped by SIGINT (Ctrl+C); the port was released"},
         {143, "stopped by SIGTERM; the port was released"},
@@ -111,7 +148,7 @@ ProgramTable makeTable()
         {"300", "short write"},
         {"301", "no reply"},
         {"open", "the port did not open"},
-        {"file", "the firmware file could not be read"},
+        {"file", "the firmware file or the settings input could not be read"},
         {"send", "the firmware send failed"},
         {"usage", "the command line is wrong"},
         {"connection", "no port given and no connection saved"},
@@ -156,6 +193,14 @@ bool parseOptions(const std::vector<std::string>& words, Options& options, std::
     options.command = a.commandName();
     options.arguments = a.arguments;
     options.json = a.has("json");
+    for (const platform::cli::OptionValue& v : a.values("set"))
+        options.sets.push_back(v.text);
+    options.bluetooth = a.has("bluetooth");
+    const bool setCommand = options.command == "switches set";
+    if (!setCommand && (a.has("set") || a.has("bluetooth"))) {
+        problem = "--set and --bluetooth belong to switches set";
+        return false;
+    }
 
     PortSettings& s = options.settings;
     options.portGiven = a.has("port");

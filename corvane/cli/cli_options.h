@@ -12,7 +12,7 @@ namespace corvane::cli {
 
 struct Options {
     bool help = false;
-    std::string command;              // "identify" or "firmware"
+    std::string command;              // "identify", "firmware", "switches get", ...
     std::vector<std::string> arguments;
     bool json = false;
     bool portGiven = false;
@@ -22,6 +22,8 @@ struct Options {
     bool baudGiven = false;
     bool tcpPortGiven = false;
     bool lineGiven = false;           // any of data bits, parity, stop bits, flow
+    std::vector<std::string> sets;    // switches set: --set KEY=VALUE, in order
+    bool bluetooth = false;           // switches set: write the Bluetooth settings too
 };
 
 const platform::cli::ProgramTable& programTable();

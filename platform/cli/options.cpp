@@ -133,8 +133,9 @@ std::string commandName(const CommandRow& command)
 std::string commandSynopsis(const CommandRow& command)
 {
     std::string out = commandName(command);
-    for (const std::string& argument : command.arguments)
-        out += " " + argument;
+    const std::size_t required = command.arguments.size() - std::min(command.optionalArguments, command.arguments.size());
+    for (std::size_t k = 0; k < command.arguments.size(); ++k)
+        out += k < required ? " " + command.arguments[k] : " [" + command.arguments[k] + "]";
     return out;
 }
 
@@ -178,9 +179,13 @@ bool matchCommand(const ProgramTable& table, const std::vector<std::string>& pos
     }
     const std::size_t given = positional.size() - best->words.size();
     const std::size_t wanted = best->arguments.size();
-    if (given != wanted) {
+    const std::size_t required = wanted - std::min(best->optionalArguments, wanted);
+    if (given < required || given > wanted) {
         const std::string name = commandName(*best);
-        if (wanted == 0)
+        if (required != wanted)
+            result.problem = name + " takes at most " + std::to_string(wanted) + " argument"
+                             + (wanted == 1 ? "" : "s") + ": " + commandSynopsis(*best).substr(name.size() + 1);
+        else if (wanted == 0)
             result.problem = name + " takes no arguments";
         else if (wanted == 1)
             result.problem = name + " needs exactly one " + best->arguments.front();

@@ -56,6 +56,8 @@ struct CommandRow {
     std::vector<std::string> words;      // {"identify"}, {"switches", "get"}
     std::vector<std::string> arguments;  // names of the positional arguments
     std::string help;
+    // The last this-many arguments may be left out ("[FILE]" in the usage).
+    std::size_t optionalArguments = 0;
 };
 
 struct ExitStatusRow {

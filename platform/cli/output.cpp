@@ -57,9 +57,41 @@ std::string jsonString(std::string_view bytes)
     return out;
 }
 
+std::string quoteText(std::string_view bytes)
+{
+    std::string out = "\"";
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '"' || byte == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte >= 0x20 && byte <= 0x7e) {
+            out += c;
+        } else {
+            appendHex(out, "\\x", byte);
+        }
+    }
+    out += '"';
+    return out;
+}
+
+Record& Record::quoted(std::string key, std::string_view value)
+{
+    fields_.push_back({std::move(key), Type::Quoted, std::string(value), 0, {}});
+    return *this;
+}
+
+Record& Record::object(std::string key, const Record& inner)
+{
+    std::string json = inner.json();
+    json.pop_back(); // its newline
+    fields_.push_back({std::move(key), Type::Object, inner.lines(), 0, std::move(json)});
+    return *this;
+}
+
 Record& Record::text(std::string key, std::string_view value)
 {
-    fields_.push_back({std::move(key), Type::Text, std::string(value), 0});
+    fields_.push_back({std::move(key), Type::Text, std::string(value), 0, {}});
     return *this;
 }
 
@@ -67,13 +99,13 @@ Record& Record::number(std::string key, long long value, std::string shown)
 {
     if (shown.empty())
         shown = std::to_string(value);
-    fields_.push_back({std::move(key), Type::Number, std::move(shown), value});
+    fields_.push_back({std::move(key), Type::Number, std::move(shown), value, {}});
     return *this;
 }
 
 Record& Record::boolean(std::string key, bool value)
 {
-    fields_.push_back({std::move(key), Type::Boolean, value ? "true" : "false", value ? 1 : 0});
+    fields_.push_back({std::move(key), Type::Boolean, value ? "true" : "false", value ? 1 : 0, {}});
     return *this;
 }
 
@@ -86,8 +118,14 @@ Record& Record::append(const Record& other)
 std::string Record::lines() const
 {
     std::string out;
-    for (const Field& field : fields_)
-        out += field.key + ": " + escapeText(field.text) + "\n";
+    for (const Field& field : fields_) {
+        if (field.type == Type::Object)
+            out += field.text;
+        else if (field.type == Type::Quoted)
+            out += field.key + ": " + quoteText(field.text) + "\n";
+        else
+            out += field.key + ": " + escapeText(field.text) + "\n";
+    }
     return out;
 }
 
@@ -100,7 +138,11 @@ std::string Record::json() const
         out += jsonString(jsonKey(field.key)) + ": ";
         switch (field.type) {
         case Type::Text:
+        case Type::Quoted:
             out += jsonString(field.text);
+            break;
+        case Type::Object:
+            out += field.json;
             break;
         case Type::Number:
             out += std::to_string(field.number);

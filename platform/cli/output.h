@@ -19,6 +19,8 @@ namespace platform::cli {
 
 std::string escapeText(std::string_view bytes);
 std::string jsonString(std::string_view bytes);
+// "text" with '\\' as \\, '"' as \" and bytes outside 0x20..0x7E as \xHH.
+std::string quoteText(std::string_view bytes);
 
 // An ordered list of fields. Keys are the program's own words ("model
 // code"); in JSON their spaces become underscores ("model_code").
@@ -28,6 +30,13 @@ public:
     // `shown` is the lines form of the number ("0x05"); empty: decimal.
     Record& number(std::string key, long long value, std::string shown = {});
     Record& boolean(std::string key, bool value);
+    // Text shown double-quoted in the lines form, with '\\', '\"' and \xHH
+    // escapes (so that an empty or blank-edged text is visible and the line
+    // can be read back); a plain JSON string.
+    Record& quoted(std::string key, std::string_view value);
+    // A nested record: its lines follow in the lines form, a JSON object
+    // under `key` in JSON.
+    Record& object(std::string key, const Record& inner);
     // Appends the fields of `other` after these.
     Record& append(const Record& other);
 
@@ -39,12 +48,13 @@ public:
     bool empty() const { return fields_.empty(); }
 
 private:
-    enum class Type { Text, Number, Boolean };
+    enum class Type { Text, Number, Boolean, Quoted, Object };
     struct Field {
         std::string key;
         Type type;
-        std::string text;    // Text: the raw bytes; Number: shown form
+        std::string text;    // Text, Quoted: the raw bytes; Number: shown form; Object: its lines
         long long number;
+        std::string json;    // Object: its JSON
     };
     std::vector<Field> fields_;
 };

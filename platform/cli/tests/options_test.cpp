@@ -250,5 +250,20 @@ TEST(OptionTable, WithoutCommandsHelpAndUsageShowNone)
     EXPECT_NE(usage.find("Try 'serve --help' for more."), std::string::npos) << usage;
 }
 
+TEST(OptionTable, OptionalTrailingArguments)
+{
+    ProgramTable t;
+    t.name = "opt";
+    t.commands = {{{"load"}, {"FILE"}, "Load FILE or stdin.", 1}};
+    EXPECT_TRUE(parse(t, std::vector<std::string>{"load"}).ok);
+    const ParseResult one = parse(t, std::vector<std::string>{"load", "x"});
+    ASSERT_TRUE(one.ok);
+    EXPECT_EQ(one.args.arguments, std::vector<std::string>{"x"});
+    const ParseResult two = parse(t, std::vector<std::string>{"load", "x", "y"});
+    EXPECT_FALSE(two.ok);
+    EXPECT_EQ(two.problem, "load takes at most 1 argument: [FILE]");
+    EXPECT_NE(usageText(t).find("load [FILE]"), std::string::npos);
+}
+
 } // namespace
 } // namespace platform::cli

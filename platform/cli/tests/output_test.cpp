@@ -85,5 +85,16 @@ TEST(RecordOutput, JsonIsOneObjectWithTypedValues)
     EXPECT_EQ(Record{}.number("n", -7).json(), "{\"n\": -7}\n");
 }
 
+TEST(RecordOutput, QuotedTextAndNestedRecords)
+{
+    EXPECT_EQ(quoteText(std::string("a\"b\\c\x01 \xff", 8)), "\"a\\\"b\\\\c\\x01 \\xff\"");
+    Record inner;
+    inner.number("n", 1).quoted("name", " x\"");
+    Record outer;
+    outer.object("identity", Record{}.text("model", "Z")).object("settings", inner);
+    EXPECT_EQ(outer.lines(), "model: Z\nn: 1\nname: \" x\\\"\"\n");
+    EXPECT_EQ(outer.json(), "{\"identity\": {\"model\": \"Z\"}, \"settings\": {\"n\": 1, \"name\": \" x\\\"\"}}\n");
+}
+
 } // namespace
 } // namespace platform::cli
