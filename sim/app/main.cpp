@@ -8,6 +8,7 @@
 
 #include "sim/options.h"
 #include "sim/printer.h"
+#include "sim/switch_state.h"
 
 #include "platform/cli/output.h"
 
@@ -23,6 +24,8 @@
 namespace {
 
 constexpr const char* kProgram = "printer-sim";
+// Far above what a state file holds (about 600 bytes).
+constexpr std::size_t kMaxStateFileBytes = 64 * 1024;
 
 int fail(const std::string& message)
 {
@@ -68,12 +71,30 @@ int main(int argc, char** argv)
     if (!signalFd.valid())
         return fail(std::string("signalfd: ") + std::strerror(errno));
 
-    sim::Printer printer(*options.personality, options.printer);
+    // The memory as the last run left it, over the initial state the options gave.
+    sim::PrinterConfig config = options.printer;
+    if (!options.statePath.empty()) {
+        std::string text;
+        std::string error;
+        bool missing = false;
+        if (simapp::readSmallFile(options.statePath, kMaxStateFileBytes, text, missing, error)) {
+            if (!sim::applyStateText(text, config.switches, error))
+                return fail("state file " + options.statePath + ": " + error);
+        } else if (!missing) {
+            return fail(error);
+        }
+    }
+
+    sim::Printer printer(*options.personality, config);
     simapp::Recorder recorder;
+    recorder.setStatePath(options.statePath);
     std::string error;
     if (!recorder.open(options.capturePath, options.reportPath, error))
         return fail(error);
-    // A report exists from the start, so a script can read it before any byte arrives.
+    // A report and a state file exist from the start, so a script can read
+    // them before any byte arrives.
+    if (printer.state() != nullptr)
+        recorder.saveState(printer.state()->saveText());
     recorder.record({}, printer.report());
 
     const simapp::ServeConfig serve{options.shaping, options.pacing, options.chatter, options.dropAfterMs};

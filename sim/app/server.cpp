@@ -78,7 +78,12 @@ bool Server::readFrom(Link& link, std::size_t limit)
     const std::string_view received(buffer, r.bytes);
     const auto replies = printer_.receive(received);
     // Recorded before any reply leaves, so a host that got its reply can
-    // rely on the capture and report holding everything it sent before.
+    // rely on the capture, the report and the state file holding everything
+    // it sent before.
+    if (printer_.stateChanges() != savedChanges_) {
+        savedChanges_ = printer_.stateChanges();
+        recorder_.saveState(printer_.state()->saveText());
+    }
     recorder_.record(received, printer_.report());
     queueReplies(replies);
     queueChatter(sim::chatterDue(before, pacer_.total(), config_.chatter.every));

@@ -93,6 +93,7 @@ private:
     std::uint64_t consumedSinceMs_ = 0; // when hostConsumed_ last changed
     bool unreadPending_ = false;        // replies sat unread at the last look
     std::uint64_t acceptAgainMs_ = 0;   // no accept before this
+    std::uint64_t savedChanges_ = 0;    // the printer's state changes already saved
 };
 
 } // namespace simapp

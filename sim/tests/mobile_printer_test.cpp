@@ -1,5 +1,6 @@
 #include "sim/mobile_printer.h"
 #include "sim/models.h"
+#include "sim/setting_memory.h"
 
 #include <gtest/gtest.h>
 
@@ -247,11 +248,13 @@ TEST(CommandTable, HandlerThatNeverCompletesCannotWedgeTheParser)
 TEST(ReceiveReport, KnownVector)
 {
     sim::MobilePrinter printer;
-    EXPECT_EQ(printer.report(), "bytes 0\ncrc32 00000000\ncommands 0\n");
+    // The receive statistics lead; the printer's memory follows them.
+    const std::string memory = sim::settingMemoryOf(printer)->report();
+    EXPECT_EQ(printer.report(), "bytes 0\ncrc32 00000000\ncommands 0\n" + memory);
     printer.receive("1234");
     printer.receive("56789");
     EXPECT_EQ(printer.stats().crc32, 0xCBF43926u);
-    EXPECT_EQ(printer.report(), "bytes 9\ncrc32 cbf43926\ncommands 0\n");
+    EXPECT_EQ(printer.report(), "bytes 9\ncrc32 cbf43926\ncommands 0\n" + memory);
 }
 
 TEST(ReceiveReport, CountsEveryByteInAnyChunking)
@@ -276,7 +279,8 @@ TEST(ReceiveReport, CountsEveryByteInAnyChunking)
     char hex[9];
     std::snprintf(hex, sizeof hex, "%08x", referenceCrc32(all));
     EXPECT_EQ(printer.report(), "bytes " + std::to_string(all.size()) + "\ncrc32 " + hex +
-                                    "\ncommands " + std::to_string(stats.commands) + "\n");
+                                    "\ncommands " + std::to_string(stats.commands) + "\n"
+                                    + sim::settingMemoryOf(printer)->report());
 }
 
 } // namespace

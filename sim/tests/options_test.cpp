@@ -231,6 +231,50 @@ TEST(Options, ProblemsNameTheRuleBroken)
     EXPECT_FALSE(parse({"--pty", "--stray", tooLong}).ok());
 }
 
+TEST(Options, MemoryStartsAtTheModelsFactoryStateWithTheGivenChanges)
+{
+    auto r = parse({"--pty", "--model", "VX 440"});
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(r.options.printer.switches, sim::factoryState("VX 440"));
+    EXPECT_FALSE(r.options.printer.dialect.has_value());
+    EXPECT_TRUE(r.options.statePath.empty());
+
+    r = parse({"--pty", "--model", "KMP-Z600", "--switch", "1=11110000", "--switch=0x51=00000010", "--switch",
+               "1=00000001", "--serial", "9600,2,1,7", "--sentinel", "2=%B\\x2c,?", "--sentinel", "3=,",
+               "--bt-mode", "2", "--bt-security", "0", "--bt-pin", "0000", "--bt-name", "Till 4", "--dialect", "bs",
+               "--state", "/tmp/state"});
+    ASSERT_TRUE(r.ok()) << r.error;
+    const sim::SwitchState& s = r.options.printer.switches;
+    EXPECT_EQ(*s.switchByNumber(1), 0x01);  // the last one given wins
+    EXPECT_EQ(*s.switchByNumber(0x51), 0x02);
+    EXPECT_EQ(*s.switchByNumber(2), 0x00);
+    EXPECT_EQ(s.serial, (sim::SerialSettings{9600, 2, 1, 7}));
+    EXPECT_EQ(s.sentinels[0], (sim::SentinelCodes{"START1", "END1"}));
+    EXPECT_EQ(s.sentinels[1], (sim::SentinelCodes{"%B,", "?"}));
+    EXPECT_EQ(s.sentinels[2], (sim::SentinelCodes{"", ""}));
+    EXPECT_EQ(s.bluetooth, (sim::BluetoothSettings{2, 0, "0000", "Till 4"}));
+    EXPECT_EQ(r.options.printer.dialect, sim::Dialect::Bs);
+    EXPECT_EQ(r.options.statePath, "/tmp/state");
+
+    const std::vector<std::vector<std::string_view>> bad = {
+        {"--pty", "--switch", "4=00000000"},       {"--pty", "--switch", "1=0000000"},
+        {"--pty", "--switch", "1=00000002"},       {"--pty", "--switch", "0x52=00000000"},
+        {"--pty", "--switch", "00000000"},         {"--pty", "--serial", "9600,0,0"},
+        {"--pty", "--serial", "0,0,0,8"},          {"--pty", "--serial", "9600,3,0,8"},
+        {"--pty", "--serial", "9600,0,2,8"},       {"--pty", "--serial", "9600,0,0,9"},
+        {"--pty", "--serial", "96x0,0,0,8"},       {"--pty", "--sentinel", "4=A,B"},
+        {"--pty", "--sentinel", "1=A"},            {"--pty", "--sentinel", "1=12345678901,B"},
+        {"--pty", "--sentinel", "1=\\x4,B"},     {"--pty", "--bt-mode", "3"},
+        {"--pty", "--bt-security", "2"},           {"--pty", "--dialect", "xx"},
+        {"--pty", "--bt-name", std::string_view("a\rb")},
+    };
+    for (const auto& args : bad)
+        EXPECT_FALSE(sim::parseOptions(args).ok()) << ::testing::PrintToString(args);
+    EXPECT_EQ(parse({"--pty", "--serial", "9600"}).error,
+              "--serial: '9600' is not BAUD,PARITY,FLOW,DATABITS (e.g. 115200,0,0,8; parity 0..2, flow 0..1, "
+              "data bits 7 or 8)");
+}
+
 TEST(Options, UsageIsShortAndNamesNoCommand)
 {
     const std::string usage = sim::usageText();

@@ -391,6 +391,62 @@ TEST(PrinterSimProcess, ServesTcpClientsOneAfterAnotherAndRecordsWhatArrived)
     expectCleanExit(sim);
 }
 
+// The memory a host wrote is in the state file before the reply that
+// follows the write leaves, and a restarted printer starts from it.
+TEST(PrinterSimProcess, MemoryWrittenByAHostSurvivesARestart)
+{
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const fs::path state = dir.path() / "memory";
+    const fs::path report = dir.path() / "report";
+    const fs::path errors = dir.path() / "stderr";
+    // The options give the state of a printer without a file; once there is
+    // one, its values win.
+    const std::vector<std::string> args = {"--tcp", "0", "--model", "KMP-Z600", "--state", state.string(),
+                                           "--switch", "1=11111111", "--report", report.string()};
+    const std::string readSwitch1 = "\x1d\x28\x45\x02\x00\x04\x01"s;
+    {
+        SimProcess sim;
+        ASSERT_TRUE(sim.start(args, errors));
+        const auto port = sim.readLine();
+        ASSERT_TRUE(port.has_value()) << readFile(errors);
+        EXPECT_NE(readFile(state).find("switch.1: 11111111\n"), std::string::npos) << readFile(state);
+        const int s = connectClient(std::stoi(*port));
+        ASSERT_GE(s, 0);
+        ASSERT_TRUE(writeAll(s, "\x1d\x28\x45\x03\x00\x01IN"s + "\x1d\x28\x45\x0b\x00\x03\x01" "22220111"s
+                                    + readSwitch1));
+        EXPECT_EQ(readBytes(s, 3 + 11), "\x37\x20\x00" "7!11110111\x00"s);
+        EXPECT_NE(readFile(state).find("switch.1: 11110111\n"), std::string::npos) << readFile(state);
+        const std::string text = readFile(report);
+        EXPECT_NE(text.find("\nsetting-mode: on\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("\nswitch.1: 11110111\n"), std::string::npos) << text;
+        ::close(s);
+        expectCleanExit(sim);
+    }
+    {
+        SimProcess sim;
+        ASSERT_TRUE(sim.start(args, errors));
+        const auto port = sim.readLine();
+        ASSERT_TRUE(port.has_value()) << readFile(errors);
+        const int s = connectClient(std::stoi(*port));
+        ASSERT_GE(s, 0);
+        ASSERT_TRUE(writeAll(s, readSwitch1));
+        EXPECT_EQ(readBytes(s, 11), "7!11110111\x00"s);
+        ::close(s);
+        expectCleanExit(sim);
+    }
+    // A state file it cannot make sense of stops it before it serves.
+    {
+        std::ofstream(state) << "switch.1: 2\n";
+        SimProcess sim;
+        ASSERT_TRUE(sim.start(args, errors));
+        const auto status = sim.waitExit();
+        ASSERT_TRUE(status.has_value());
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
+        EXPECT_NE(readFile(errors).find("line 1: bad value for switch.1"), std::string::npos) << readFile(errors);
+    }
+}
+
 TEST(PrinterSimMisbehaving, ChattersDuringATransferOverTcp)
 {
     StartedSim s;

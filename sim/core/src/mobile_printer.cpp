@@ -7,10 +7,14 @@
 //   GS I E  (1d 49 45)  code page, e.g. "_PC437" NUL
 //   ESC M I (1b 4d 49)  MSR mode: 37 80 <mode> 00 (four bytes, no NUL)
 // A lone NUL is the host's "does the port take bytes" probe: swallowed, not
-// a command, no reply. Everything else is data and gets no reply.
+// a command, no reply. The user setting commands over the printer's memory
+// switches, serial items, sentinels and Bluetooth settings are described in
+// setting_memory.h. Everything else is data and gets no reply.
 // Quirk: the text replies carry their own NUL terminator; the MSR reply is
 // binary and may itself contain NULs.
 #include "sim/mobile_printer.h"
+
+#include "sim/setting_memory.h"
 
 namespace sim {
 
@@ -75,13 +79,19 @@ PrinterConfig configFor(const ModelInfo& model)
     PrinterConfig config;  // code page _PC437, MSR mode 0
     config.modelReply = std::string(model.reply);
     config.versionReply = std::string(model.version);
+    config.switches = factoryState(model.name);
     return config;
+}
+
+std::unique_ptr<PrinterState> makeState(const PrinterConfig& config)
+{
+    return std::make_unique<SettingMemory>(config);
 }
 
 } // namespace
 
 constinit const Personality mobilePersonality{
-    "mobile", "mobile receipt printer", kCommands, kModels, kDefaultModel, configFor,
+    "mobile", "mobile receipt printer", kCommands, kModels, kDefaultModel, configFor, makeState,
 };
 
 } // namespace sim

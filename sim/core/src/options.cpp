@@ -1,6 +1,8 @@
 #include "sim/options.h"
 
 #include "sim/models.h"
+#include "sim/setting_memory.h"
+#include "sim/switch_state.h"
 
 #include "platform/cli/options.h"
 
@@ -25,6 +27,8 @@ constexpr long kMaxCount = static_cast<long>(std::min<long long>(1LL << 40, std:
 constexpr long kMaxRate = 1'000'000'000;  // bytes per second
 constexpr long kMinReceiveBuffer = 256;
 constexpr long kMaxReceiveBuffer = 1L << 24;
+// A PIN or name longer than this cannot fit the printer's 100-byte Bluetooth command.
+constexpr std::size_t kMaxBluetoothText = 90;
 
 cli::OptionRow flag(std::string name, std::string help)
 {
@@ -56,6 +60,24 @@ cli::OptionRow integer(std::string name, std::string valueName, long min, long m
     o.max = max;
     o.help = std::move(help);
     o.defaultText = std::move(defaultText);
+    return o;
+}
+
+cli::OptionRow repeatable(cli::OptionRow o)
+{
+    o.repeatable = true;
+    return o;
+}
+
+cli::OptionRow dialectOption()
+{
+    cli::OptionRow o;
+    o.name = "dialect";
+    o.kind = cli::ValueKind::Choice;
+    o.choices = {{"gs", 0}, {"bs", 1}};
+    o.help = "User setting commands to answer: gs (GS ( E) or bs (BS ^ E); the other dialect gets "
+             "silence. Without it, taken from the version reply: version numbers 21000..100999 bs, "
+             "others gs.";
     return o;
 }
 
@@ -111,10 +133,39 @@ cli::ProgramTable makeTable()
         text("version", "TEXT", "Version query reply instead of the model's default."),
         text("code-page", "TEXT", "Code page query reply.", "_PC437"),
         text("msr-mode", "N", "MSR mode byte, 0..255, decimal or 0x hex.", "0"),
+        // The mobile printer's memory; without these, the model's factory state.
+        repeatable(text("switch", "N=BITS",
+                        "Memory switch N (1, 2, 3, 5, 6, 7, 8, 0x49, 0x50 or 0x51; decimal or 0x hex) "
+                        "holds BITS, eight characters 0/1 with d1 (the most significant bit) first, e.g. "
+                        "--switch 0x51=00000001.")),
+        text("serial", "BAUD,PARITY,FLOW,DATABITS",
+             "Serial interface items: BAUD a positive decimal rate, PARITY 0 none/1 odd/2 even, FLOW 0 "
+             "none/1 DTR-DSR, DATABITS 7 or 8.", "115200,0,0,8"),
+        repeatable(text("sentinel", "T=START,END",
+                        "MSR sentinel codes of track T (1..3), 0..10 bytes each; \\xHH gives any byte "
+                        "(\\x2c a comma), \\\\ a backslash.",
+                        "START1,END1 START2,END2 START3,END3")),
+        integer("bt-mode", "N", 0, 2, "Bluetooth connection mode (reported as '1'+N).", "1"),
+        integer("bt-security", "N", 0, 1, "Bluetooth security (authentication and encryption).", "1"),
+        text("bt-pin", "TEXT", "Bluetooth PIN code.", "9274"),
+        text("bt-name", "TEXT", "Bluetooth device name.", "the model name"),
+        dialectOption(),
+        text("state", "FILE",
+             "Keep the memory in FILE: read at start if it exists (its values win over the options "
+             "above), rewritten atomically after every change, so the memory survives restarts. One "
+             "'key: value' line per item: switch.1 .. switch.8, switch.0x49, switch.0x50, switch.0x51 "
+             "(eight 0/1), serial.baud, serial.parity, serial.flow, serial.databits, "
+             "sentinel.T.start, sentinel.T.end (escaped as above), bt.mode, bt.security, bt.pin, "
+             "bt.name; '#' lines are comments, missing keys keep their value."),
         // Received bytes.
         text("capture", "FILE", "Append every received byte to FILE."),
         text("report", "FILE",
-             "Rewrite FILE after each read with the lines 'bytes N', 'crc32 HEX8' and 'commands N'."),
+             "Rewrite FILE after each read with the lines 'bytes N', 'crc32 HEX8' and 'commands N'. "
+             "A mobile printer adds 'key: value' lines: 'dialect: gs|bs', 'version-number: N', "
+             "'setting-mode: on|off', its memory as in --state, 'rejected: N' (refused writes: bad "
+             "character or value, outside the setting mode) and 'ignored: N' (commands of the other "
+             "dialect or not in this version), each followed by up to 50 lines 'rejected.K: REASON: "
+             "HEX' / 'ignored.K: REASON: HEX'."),
         // Test knobs for the replies.
         integer("chunk", "N", 1, kMaxChunk, "Send each reply in pieces of N bytes."),
         integer("chunk-delay", "MS", 0, kMaxDelayMs, "Wait MS between pieces."),
@@ -135,7 +186,8 @@ cli::ProgramTable makeTable()
     };
     t.exitStatuses = {
         {0, "stopped by SIGTERM, SIGINT or SIGHUP"},
-        {1, "the link could not be opened or failed, or a capture or report file could not be written"},
+        {1, "the link could not be opened or failed, a capture, report or state file could not be "
+            "written, or the state file could not be read"},
         {2, "usage error"},
     };
     t.epilogue = "Give exactly one transport: --pty or --tcp PORT. Once ready, printer-sim prints one line "
@@ -191,6 +243,90 @@ bool hexOption(const cli::ParsedArgs& a, const char* name, const char* example, 
     error = std::string("--") + name + " needs hex byte pairs such as " + example + " (up to "
             + std::to_string(kMaxStrayBytes) + " bytes)";
     return false;
+}
+
+std::vector<std::string_view> splitOn(std::string_view text, char sep)
+{
+    std::vector<std::string_view> parts;
+    for (;;) {
+        const std::size_t at = text.find(sep);
+        parts.push_back(text.substr(0, at));
+        if (at == std::string_view::npos)
+            return parts;
+        text.remove_prefix(at + 1);
+    }
+}
+
+std::optional<long> parseSmallDecimal(std::string_view text, std::size_t maxDigits)
+{
+    long v = 0;
+    if (text.empty() || text.size() > maxDigits)
+        return std::nullopt;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc{} || end != text.data() + text.size() || v < 0)
+        return std::nullopt;
+    return v;
+}
+
+// --switch, --serial, --sentinel and the Bluetooth options onto `state`.
+bool memoryOptions(const cli::ParsedArgs& a, SwitchState& state, std::string& error)
+{
+    for (const auto& v : a.values("switch")) {
+        const std::size_t eq = v.text.find('=');
+        const auto n = eq == std::string::npos ? std::nullopt : parseByteValue(std::string_view(v.text).substr(0, eq));
+        std::uint8_t* bits = n ? state.switchByNumber(static_cast<unsigned>(*n)) : nullptr;
+        const auto value = eq == std::string::npos ? std::nullopt : parseBits(std::string_view(v.text).substr(eq + 1));
+        if (bits == nullptr || !value) {
+            error = "--switch: '" + v.text + "' is not N=BITS with N one of 1, 2, 3, 5, 6, 7, 8, 0x49, 0x50, "
+                    "0x51 and BITS eight characters 0/1";
+            return false;
+        }
+        *bits = *value;
+    }
+    if (const auto v = a.value("serial")) {
+        const auto parts = splitOn(v->text, ',');
+        std::optional<long> n[4];
+        for (std::size_t i = 0; i < 4 && parts.size() == 4; ++i)
+            n[i] = parseSmallDecimal(parts[i], i == 0 ? 7 : 1);
+        if (parts.size() != 4 || !n[0] || *n[0] == 0 || !n[1] || !validParity(static_cast<int>(*n[1])) || !n[2]
+            || !validFlow(static_cast<int>(*n[2])) || !n[3] || !validDataBits(static_cast<int>(*n[3]))) {
+            error = "--serial: '" + v->text + "' is not BAUD,PARITY,FLOW,DATABITS (e.g. 115200,0,0,8; "
+                    "parity 0..2, flow 0..1, data bits 7 or 8)";
+            return false;
+        }
+        state.serial = {static_cast<std::uint32_t>(*n[0]), static_cast<int>(*n[1]), static_cast<int>(*n[2]),
+                        static_cast<int>(*n[3])};
+    }
+    for (const auto& v : a.values("sentinel")) {
+        const std::string_view text = v.text;
+        const std::size_t eq = text.find('=');
+        const auto parts = splitOn(eq == std::string_view::npos ? std::string_view{} : text.substr(eq + 1), ',');
+        const auto track = eq == 1 && text[0] >= '1' && text[0] <= '3' ? text[0] - '1' : -1;
+        const auto start = parts.size() == 2 ? unescapeBytes(parts[0]) : std::nullopt;
+        const auto end = parts.size() == 2 ? unescapeBytes(parts[1]) : std::nullopt;
+        if (track < 0 || !start || !end || start->size() > kMaxSentinelBytes || end->size() > kMaxSentinelBytes) {
+            error = "--sentinel: '" + v.text + "' is not T=START,END with T 1..3 and codes of up to "
+                    + std::to_string(kMaxSentinelBytes) + " bytes";
+            return false;
+        }
+        state.sentinels[static_cast<std::size_t>(track)] = {*start, *end};
+    }
+    if (const auto v = a.value("bt-mode"))
+        state.bluetooth.mode = static_cast<int>(v->number);
+    if (const auto v = a.value("bt-security"))
+        state.bluetooth.security = static_cast<int>(v->number);
+    for (const char* name : {"bt-pin", "bt-name"}) {
+        const auto v = a.value(name);
+        if (!v)
+            continue;
+        if (v->text.size() > kMaxBluetoothText || v->text.find('\r') != std::string::npos) {
+            error = std::string("--") + name + " takes up to " + std::to_string(kMaxBluetoothText)
+                    + " bytes without a carriage return";
+            return false;
+        }
+        (name[3] == 'p' ? state.bluetooth.pin : state.bluetooth.name) = v->text;
+    }
+    return true;
 }
 
 } // namespace
@@ -319,6 +455,17 @@ ParseResult parseOptions(std::span<const std::string_view> args)
         o.printer.codePageReply = a.text("code-page");
     if (msrMode)
         o.printer.msrMode = *msrMode;
+
+    const bool memory = a.has("switch") || a.has("serial") || a.has("sentinel") || a.has("bt-mode")
+                        || a.has("bt-security") || a.has("bt-pin") || a.has("bt-name") || a.has("dialect")
+                        || a.has("state");
+    if (memory && personality->makeState == nullptr)
+        return fail("the memory options work only with a printer that has memory switches");
+    if (!memoryOptions(a, o.printer.switches, result.error))
+        return result;
+    if (const auto v = a.value("dialect"))
+        o.printer.dialect = v->number == 0 ? Dialect::Gs : Dialect::Bs;
+    o.statePath = a.text("state");
     return result;
 }
 

@@ -24,6 +24,18 @@ Printer::Printer(const Personality& personality, PrinterConfig config)
             return handle(config_, input);
         });
     }
+    if (personality_.makeState != nullptr) {
+        state_ = personality_.makeState(config_);
+        state_->addCommands(parser_);
+    }
+}
+
+std::string Printer::report() const
+{
+    std::string text = formatReport(stats());
+    if (state_)
+        text += state_->report();
+    return text;
 }
 
 std::vector<std::string> Printer::receive(std::string_view bytes)

@@ -33,6 +33,7 @@ struct Options {
     int receiveBuffer = 0;   // --tcp: SO_RCVBUF before listen; 0 leaves the system default
     std::string capturePath; // append every received byte here, if not empty
     std::string reportPath;  // keep the receive report here, if not empty
+    std::string statePath;   // mobile printer memory: loaded at start if present, kept up to date
     // Replies no host reads for this long are dropped.
     std::uint32_t dropAfterMs = 2000;
 };

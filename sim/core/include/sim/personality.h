@@ -8,6 +8,7 @@
 #include "sim/models.h"
 #include "sim/printer.h"
 
+#include <memory>
 #include <span>
 #include <string_view>
 
@@ -30,6 +31,9 @@ struct Personality {
     std::string_view defaultModel;
     // The replies a printer of this personality gives as `model`.
     PrinterConfig (*configFor)(const ModelInfo& model);
+    // The memory a printer of this personality keeps, set up from its
+    // configuration; nullptr for a personality without state.
+    std::unique_ptr<PrinterState> (*makeState)(const PrinterConfig& config) = nullptr;
 };
 
 // Every personality, the default first.

@@ -5,8 +5,11 @@
 #pragma once
 
 #include "sim/command_parser.h"
+#include "sim/switch_state.h"
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +25,24 @@ struct PrinterConfig {
     std::string versionReply = "_VER V1.04";
     std::string codePageReply = "_PC437";
     std::uint8_t msrMode = 0;
+    // Mobile printers: the memory switch state at power-on, and the command
+    // dialect when it is forced rather than taken from the version reply.
+    SwitchState switches;
+    std::optional<Dialect> dialect;
+};
+
+// What a personality keeps beyond its configuration (a printer's memory),
+// with commands of its own that act on it.
+class PrinterState {
+public:
+    virtual ~PrinterState() = default;
+    virtual void addCommands(CommandParser& parser) = 0;
+    // "key: value" lines appended to the receive report.
+    virtual std::string report() const = 0;
+    // What survives a restart, in the form the state file holds.
+    virtual std::string saveText() const = 0;
+    // Counts the changes worth saving; moves whenever saveText() would differ.
+    virtual std::uint64_t changes() const = 0;
 };
 
 // Everything received so far.
@@ -31,7 +52,8 @@ struct ReceiveStats {
     std::uint64_t commands = 0;  // recognised commands (fillers not counted)
 };
 
-// "bytes N\ncrc32 xxxxxxxx\ncommands N\n"
+// "bytes N\ncrc32 xxxxxxxx\ncommands N\n" (space-separated, kept so for the
+// scripts that read it); a personality with state appends its own lines.
 std::string formatReport(const ReceiveStats& stats);
 
 class Printer {
@@ -55,12 +77,17 @@ public:
     const Personality& personality() const { return personality_; }
     const PrinterConfig& config() const { return config_; }
     ReceiveStats stats() const;
-    std::string report() const { return formatReport(stats()); }
+    std::string report() const;
+
+    // The personality's state, if it keeps any.
+    const PrinterState* state() const { return state_.get(); }
+    std::uint64_t stateChanges() const { return state_ ? state_->changes() : 0; }
 
 private:
     const Personality& personality_;
     PrinterConfig config_;
     CommandParser parser_;
+    std::unique_ptr<PrinterState> state_;
     std::uint64_t bytes_ = 0;
     std::uint32_t crc_ = 0;
 };
