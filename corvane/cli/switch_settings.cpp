@@ -377,18 +377,20 @@ ApplyReport ApplySwitchAssignments(CCommonTlvr& record, const std::vector<Switch
 {
     ApplyReport report;
     std::vector<const SwitchAssignment*> applied;
+    std::string notBluetooth;
+    std::string notHere;
+    const auto add = [](std::string& list, const char* key) { list += (list.empty() ? "" : ", ") + std::string(key); };
     for (const SwitchAssignment& a : assignments) {
         const SwitchField& f = *a.field;
         if (f.presence == P::Bluetooth && !bluetooth) {
-            report.warnings.push_back(std::string(f.key) + " ignored: Bluetooth settings are written only with "
-                                                           "--bluetooth");
+            add(notBluetooth, f.key);
             continue;
         }
         // A black mark pair given here makes the switch present.
         const bool blackMarkPossible = f.presence == P::BlackMark && record.form() == CommandForm::Gs
                                        && record.util().g_Getver >= kVersionBluetooth;
         if (!present(f, record) && !blackMarkPossible) {
-            report.warnings.push_back(std::string(f.key) + " ignored: this printer does not have it");
+            add(notHere, f.key);
             continue;
         }
         if (f.kind != K::Text && a.number != currentValue(a, record)) {
@@ -402,6 +404,12 @@ ApplyReport ApplySwitchAssignments(CCommonTlvr& record, const std::vector<Switch
                                       + " is not one the printer takes: 115200 is sent");
         applied.push_back(&a);
     }
+    // One line per reason, so that feeding one printer's settings to another
+    // says what was left out without a line per key.
+    if (!notHere.empty())
+        report.warnings.push_back("ignored, this printer does not have: " + notHere);
+    if (!notBluetooth.empty())
+        report.warnings.push_back("ignored, Bluetooth settings are written only with --bluetooth: " + notBluetooth);
     for (const SwitchAssignment* a : applied) {
         if (a->field->kind == K::Text)
             record.*(a->field->text) = a->text;
