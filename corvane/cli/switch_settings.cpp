@@ -126,17 +126,6 @@ bool present(const SwitchField& f, const CCommonTlvr& r)
     return false;
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // "quoted", hex:.., or bare.
 bool parseText(std::string_view value, std::string& out, std::string& problem)
 {
@@ -171,8 +160,8 @@ bool parseText(std::string_view value, std::string& out, std::string& problem)
         const char e = value[++k];
         if (e == '\\' || e == '"') {
             out.push_back(e);
-        } else if (e == 'x' && k + 2 < value.size() && hexDigit(value[k + 1]) >= 0 && hexDigit(value[k + 2]) >= 0) {
-            out.push_back(static_cast<char>(hexDigit(value[k + 1]) * 16 + hexDigit(value[k + 2])));
+        } else if (e == 'x' && k + 2 < value.size() && HexDigitValue(value[k + 1]) >= 0 && HexDigitValue(value[k + 2]) >= 0) {
+            out.push_back(static_cast<char>(HexDigitValue(value[k + 1]) * 16 + HexDigitValue(value[k + 2])));
             k += 2;
         } else {
             problem = "unknown escape in a quoted text (use \\\\, \\\" or \\xHH)";

@@ -10,7 +10,9 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-int hexValue(char c)
+} // namespace
+
+int HexDigitValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -20,8 +22,6 @@ int hexValue(char c)
         return c - 'a' + 10;
     return -1;
 }
-
-} // namespace
 
 std::string HexToSentinelCode(std::string_view text)
 {
@@ -38,8 +38,8 @@ std::string HexToSentinelCode(std::string_view text)
         }
         if (text.size() - k <= 1)
             return {};
-        const int high = hexValue(text[k]);
-        const int low = hexValue(text[k + 1]);
+        const int high = HexDigitValue(text[k]);
+        const int low = HexDigitValue(text[k + 1]);
         if (high < 0 || low < 0)
             return sentinel_text::kErrorMarker;
         if (bytes.size() >= kMaxHexBytes)

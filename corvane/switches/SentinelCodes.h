@@ -17,6 +17,9 @@ inline constexpr const char* kBadLength = "Sentinel length is over 10 ( length r
 inline constexpr const char* kErrorMarker = "ERRORQUELLIXINPUT";
 } // namespace sentinel_text
 
+// 0..15 for a hexadecimal digit (either case), -1 otherwise.
+int HexDigitValue(char c);
+
 // Hexadecimal pairs to bytes. Blanks between pairs are skipped; a single
 // digit left over makes the whole result empty; a character that is not a
 // hexadecimal digit makes it kErrorMarker. At most kMaxHexBytes bytes.

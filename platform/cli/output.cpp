@@ -21,6 +21,26 @@ std::string jsonKey(const std::string& key)
     return out;
 }
 
+// Quotes `bytes`: '"' and '\\' escaped with a backslash, printable ASCII as
+// it is, every other byte as `prefix` and two hex digits.
+std::string quoteWith(std::string_view bytes, const char* prefix)
+{
+    std::string out = "\"";
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '"' || byte == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte >= 0x20 && byte <= 0x7e) {
+            out += c;
+        } else {
+            appendHex(out, prefix, byte);
+        }
+    }
+    out += '"';
+    return out;
+}
+
 } // namespace
 
 std::string escapeText(std::string_view bytes)
@@ -41,38 +61,12 @@ std::string escapeText(std::string_view bytes)
 
 std::string jsonString(std::string_view bytes)
 {
-    std::string out = "\"";
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == '"' || byte == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte >= 0x20 && byte <= 0x7e) {
-            out += c;
-        } else {
-            appendHex(out, "\\u00", byte);
-        }
-    }
-    out += '"';
-    return out;
+    return quoteWith(bytes, "\\u00");
 }
 
 std::string quoteText(std::string_view bytes)
 {
-    std::string out = "\"";
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == '"' || byte == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte >= 0x20 && byte <= 0x7e) {
-            out += c;
-        } else {
-            appendHex(out, "\\x", byte);
-        }
-    }
-    out += '"';
-    return out;
+    return quoteWith(bytes, "\\x");
 }
 
 Record& Record::quoted(std::string key, std::string_view value)
