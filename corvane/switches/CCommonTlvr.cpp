@@ -42,19 +42,22 @@ const std::uint8_t* prefixOf(CommandForm form)
     return form == CommandForm::Gs ? kGs : kBs;
 }
 
-Bytes command(const std::uint8_t (&prefix)[3], std::initializer_list<std::uint8_t> rest)
+// Element by element: GCC 12 at -O3 sees an impossible memcpy bound in a
+// vector insert of an initializer list here.
+Bytes command(const std::uint8_t* prefix, std::initializer_list<std::uint8_t> rest)
 {
-    Bytes b(prefix, prefix + 3);
-    b.insert(b.end(), rest);
+    Bytes b;
+    b.reserve(3 + rest.size());
+    for (int k = 0; k < 3; ++k)
+        b.push_back(prefix[k]);
+    for (const std::uint8_t byte : rest)
+        b.push_back(byte);
     return b;
 }
 
 Bytes command(CommandForm form, std::initializer_list<std::uint8_t> rest)
 {
-    const std::uint8_t* p = prefixOf(form);
-    Bytes b(p, p + 3);
-    b.insert(b.end(), rest);
-    return b;
+    return command(prefixOf(form), rest);
 }
 
 void append(Bytes& b, std::string_view text)
@@ -250,7 +253,7 @@ Bytes FactorySequence(int modelCode, std::uint32_t version)
     append(b, row->btName);
     b.push_back(0x0D);
     if (row->trailingNuls)
-        b.insert(b.end(), {0x00, 0x00});
+        b.push_back(0x00), b.push_back(0x00);
     return b;
 }
 
