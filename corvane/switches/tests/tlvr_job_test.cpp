@@ -26,33 +26,7 @@ struct JobTest : TlvrTest {
     // A printer that answers every read of the get.
     void printerIs(const std::string& model, const std::string& version, std::uint8_t msr = '0')
     {
-        script.on({0x1D, 0x49, 0x43}, bytesOf("_" + model, true));
-        script.on({0x1D, 0x49, 0x41}, bytesOf(version, true));
-        script.on({0x1D, 0x49, 0x45}, bytesOf("_PC437", true));
-        script.on({0x1B, 0x4D, 0x49}, Bytes{0x37, 0x80, msr, 0x00});
-        const std::pair<int, const char*> switches[] = {{1, "00001100"}, {2, "00000000"}, {3, "00000001"},
-                                                        {5, "00001111"}, {6, "00001010"}, {7, "01110000"},
-                                                        {8, "00000000"}, {0x51, "00000001"}};
-        for (auto [n, bits] : switches) {
-            script.on(readSwitchGs(n), switchReply(bits));
-            script.on(readSwitchBs(n), switchReply(bits));
-        }
-        script.on({0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, 0x50}, switchReply("00000001"));
-        const std::pair<int, const char*> serial[] = {{1, "115200"}, {2, "0"}, {3, "0"}, {4, "8"}};
-        for (auto [item, data] : serial) {
-            script.on(readSerialGs(item), serialReply(item, data));
-            script.on(readSerialBs(item), serialReply(item, data));
-        }
-        for (std::uint8_t t : {'1', '2', '3'}) {
-            script.on({0x08, 0x4D, 0x53, 0x02, 0x00, 0x34, t},
-                      cat({{0x37, 0x81, t}, bytesOf("START"), {t, 0x1F}, bytesOf("END"), {t, 0x00}}));
-        }
-        script.on({0x1F, 0x1F, 0x69, 'c'}, cat({{0x37, 0x42}, bytesOf("c2"), {0x00}}));
-        script.on({0x1F, 0x1F, 0x69, 'd'}, cat({{0x37, 0x42}, bytesOf("d" + model), {0x00}}));
-        script.on({0x1F, 0x1F, 0x69, 'k'}, cat({{0x37, 0x42}, bytesOf("k9274"), {0x00}}));
-        script.on({0x1F, 0x1F, 0x69, 's'}, cat({{0x37, 0x42}, bytesOf("s1"), {0x00}}));
-        script.on(kBeginGs, kAck);
-        script.on(kBeginBs, kAck);
+        scriptAnsweringPrinter(script, model, version, msr);
     }
 
     platform::JobResult run(int mode)
