@@ -255,6 +255,28 @@ private slots:
         QVERIFY(b.printer.writes.empty());
     }
 
+    void escapeAndClosingWhileRunningCancelTheJobInsteadOfLeavingIt()
+    {
+        for (const bool byEscape : {true, false}) {
+            Bench b;
+            CTlvrProDlg dlg(b.record, kTlvrModeGet);
+            dlg.show();
+            QTRY_VERIFY_WITH_TIMEOUT(dlg.IsRunning(), 2000);
+            if (byEscape)
+                QTest::keyClick(&dlg, Qt::Key_Escape);
+            else
+                dlg.close();
+            // Still up, the job still owns it: it ends the window itself.
+            QVERIFY(dlg.isVisible());
+            QVERIFY(!named<QPushButton>(&dlg, "cancelButton")->isEnabled());
+            QTRY_VERIFY_WITH_TIMEOUT(dlg.HasEnded(), 2000);
+            QVERIFY(!dlg.isVisible());
+            QCOMPARE(dlg.result(), int(QDialog::Rejected));
+            QCOMPARE(dlg.Message(), std::string());
+            QVERIFY(b.printer.writes.empty());
+        }
+    }
+
     void windowPaintsThroughALongPause()
     {
         Bench b;
