@@ -3,6 +3,10 @@
 #include "corvane/link/ConnectionName.h"
 #include "corvane/shell/CAboutDlg.h"
 #include "corvane/firmware/CFirmwarednDlg.h"
+#include "corvane/switches/CDlgTLVR.h"
+#include "corvane/switches/CDlg_MsrAdvance.h"
+#include "corvane/switches/CTlvrProDlg.h"
+#include "corvane/switches/TlvrEditor.h"
 #include "corvane/shell/MainDialogIds.h"
 #include "platform/qt/ControlIds.h"
 #include "platform/qt/Ipv4AddressEdit.h"
@@ -75,7 +79,7 @@ QString NormalizeIpv4(const QString& text)
 }
 
 CZ400TCUtilityDlg::CZ400TCUtilityDlg(const ShellServices& services, QWidget* parent)
-    : QDialog(parent), services_(services), util_(services.clock, services.devices)
+    : QDialog(parent), services_(services), util_(services.clock, services.devices), tlvr_(util_, services.clock)
 {
     setWindowIcon(ProgramIcon());
     buildControls();
@@ -161,9 +165,9 @@ void CZ400TCUtilityDlg::buildControls()
     exit_->setDefault(true);
     // The memory switch editor and the NV image manager are not part of this
     // build yet: offered, but not usable.
-    telvara_->setEnabled(false);
     nvImage_->setEnabled(false);
 
+    connect(telvara_, &QPushButton::clicked, this, &CZ400TCUtilityDlg::OnTelvara);
     connect(firmware_, &QPushButton::clicked, this, &CZ400TCUtilityDlg::OnFirmwareManager);
     connect(exit_, &QPushButton::clicked, this, &CZ400TCUtilityDlg::OnExit);
 
@@ -412,6 +416,38 @@ void CZ400TCUtilityDlg::OnExit()
     if (util_.port.IsOpen())
         util_.port.Close();
     accept();
+}
+
+void CZ400TCUtilityDlg::OnTelvara()
+{
+    ReadControls();
+    util_.settings = settings_;
+    util_.ApplyPortSettings();
+    TlvrEditorHooks hooks;
+    hooks.runJob = [this](platform::Job& job) { return CTlvrProDlg::RunTlvrJob(job, this); };
+    hooks.showPages = [this](CCommonTlvr& record) {
+        // Page 2's "Advance": the sentinel dialog on the page's option and codes.
+        const TlvrAdvanceHook advance = [this](CCommonTlvr& s) {
+            std::string codes[6] = {s.Track1Start, s.Track2Start, s.Track3Start,
+                                    s.Track1End,   s.Track2End,   s.Track3End};
+            int option = s.Sentinel;
+            if (!CDlg_MsrAdvance::EditSentinels(option, codes, services_.prompter, this))
+                return false;
+            s.Sentinel = option;
+            s.Track1Start = codes[0];
+            s.Track2Start = codes[1];
+            s.Track3Start = codes[2];
+            s.Track1End = codes[3];
+            s.Track2End = codes[4];
+            s.Track3End = codes[5];
+            return true;
+        };
+        return ShowTlvrPages(record, services_.prompter, this, advance);
+    };
+    hooks.showMessage = [this](const std::string& text, const std::string& caption) {
+        services_.prompter.information(this, QString::fromStdString(caption), QString::fromLatin1(text.c_str()), {});
+    };
+    RunTlvrEditor(tlvr_, services_.registry, hooks);
 }
 
 void CZ400TCUtilityDlg::OnFirmwareManager()

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "corvane/link/CCommonUtil.h"
+#include "corvane/switches/CCommonTlvr.h"
 #include "corvane/shell/ShellCommon.h"
 #include "corvane/shell/StoredConnection.h"
 
@@ -51,6 +52,8 @@ public:
     void SwitchInterface(int index);
 
     void OnExit();
+    // "Telvara": the memory switch editor (get, pages, set or default, save).
+    void OnTelvara();
     void OnFirmwareManager();
     void OnAbout();
 
@@ -68,6 +71,8 @@ private:
     ShellServices services_;
     std::vector<std::string> usbPaths_;
     CCommonUtil util_;
+    // The memory switch record of this run, kept between editor sessions.
+    CCommonTlvr tlvr_;
     PortSettings settings_;
 
     QLabel* portLabel_ = nullptr;
