@@ -102,7 +102,7 @@ private slots:
         r.TimeSave = 100;
         r.Msr = 3;
         r.Sentinel = 1;
-        r.Track1Start = "%";
+        r.Track1Start.assign(1, '%'); // not = "%": GCC 12 -O3 -Wrestrict false positive
         r.Baudrate = 9600;
         r.Databit = 8;
         r.Parity = 1;
@@ -320,8 +320,8 @@ private slots:
             ++calls;
             shownOption = s.Sentinel;
             s.Sentinel = 2;
-            s.Track1Start = "#";
-            s.Track3End = "?";
+            s.Track1Start.assign(1, '#'); // not = "#": GCC 12 -O3 -Wrestrict false positive
+            s.Track3End.assign(1, '?'); // not = "?": GCC 12 -O3 -Wrestrict false positive
             return calls == 1;   // the second time the user cancels
         };
         CDlgTLVR dlg(*record_, prompter_, nullptr, hook);

@@ -245,14 +245,14 @@ TEST_F(Pages, SentinelsComeBackFromTheSentinelDialog)
 {
     printer(101000);
     record.Sentinel = 1;
-    record.Track2Start = ";";
+    record.Track2Start.assign(1, ';'); // not = ";": GCC 12 -O3 -Wrestrict false positive
     TlvrPage2Model page;
     page.load(record);
     CCommonTlvr scratch(record);
     page.sentinelsInto(scratch);
     EXPECT_EQ(scratch.Track2Start, ";");
     scratch.Sentinel = 2;
-    scratch.Track1Start = "%";
+    scratch.Track1Start.assign(1, '%'); // not = "%": GCC 12 -O3 -Wrestrict false positive
     scratch.Track3End = "?\x01";
     page.takeSentinels(scratch);
     page.store(record, PagesChoice::Default);
