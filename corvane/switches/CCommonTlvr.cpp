@@ -323,8 +323,8 @@ int CCommonTlvr::readSwitch(CommandForm form, int n)
         return kNotSupported;
     if (const int rc = send(command(form, {0x02, 0x00, kFnReadSwitch, static_cast<std::uint8_t>(n)})); rc != kOk)
         return rc;
-    const CollectSpec spec{kSwitchPauseMs, kSwitchReplySize, kSwitchReplySize, true};
-    const Collected got = CollectReply(util_->port, *clock_, spec,
+    const CollectPlan plan{kSwitchPauseMs, kSwitchReplySize, kSwitchReplySize, true};
+    const Collected got = CollectReply(util_->port, *clock_, plan,
                                        [](ReplyBytes b) { return ParseSwitchReply(b).status; });
     if (got.bytes.size() != kSwitchReplySize)
         return failClosed(kNoReply);
@@ -409,8 +409,8 @@ int CCommonTlvr::BeginSettingGs()
         return kNotOpen;
     if (const int rc = send(command(kGs, {0x03, 0x00, kFnBegin, 'I', 'N'})); rc != kOk)
         return rc;
-    const CollectSpec spec{kSwitchPauseMs, kAckReplySize, 50, true};
-    const Collected got = CollectReply(util_->port, *clock_, spec, ParseAckReply);
+    const CollectPlan plan{kSwitchPauseMs, kAckReplySize, 50, true};
+    const Collected got = CollectReply(util_->port, *clock_, plan, ParseAckReply);
     if (got.bytes.size() != kAckReplySize)
         return failClosed(kNoReply);
     if (ParseAckReply(got.bytes) != ReplyStatus::Complete)
@@ -424,8 +424,8 @@ int CCommonTlvr::BeginSettingBs()
         return kNotOpen;
     if (const int rc = send(command(kBs, {0x01, 0x00, kFnBegin})); rc != kOk)
         return rc;
-    const CollectSpec spec{kSwitchPauseMs, kAckReplySize, 50, true};
-    const Collected got = CollectReply(util_->port, *clock_, spec, ParseAckReply);
+    const CollectPlan plan{kSwitchPauseMs, kAckReplySize, 50, true};
+    const Collected got = CollectReply(util_->port, *clock_, plan, ParseAckReply);
     if (got.bytes.size() != kAckReplySize || ParseAckReply(got.bytes) != ReplyStatus::Complete)
         return failClosed(kNoReply);
     return kOk;
@@ -455,8 +455,8 @@ int CCommonTlvr::readSerial(CommandForm form, int item)
         return kNotSupported;
     if (const int rc = send(command(form, {0x02, 0x00, kFnReadSerial, static_cast<std::uint8_t>(item)})); rc != kOk)
         return rc;
-    const CollectSpec spec{kSwitchPauseMs, kSerialReplyLimit, kFreeReplyBuffer};
-    const Collected got = CollectReply(util_->port, *clock_, spec, [item](ReplyBytes b) {
+    const CollectPlan plan{kSwitchPauseMs, kSerialReplyLimit, kFreeReplyBuffer};
+    const Collected got = CollectReply(util_->port, *clock_, plan, [item](ReplyBytes b) {
         return ParseSerialReply(b, item, false).status;
     });
     if (got.bytes.size() >= kSerialReplyLimit)
@@ -516,8 +516,8 @@ int CCommonTlvr::ReadRfInterface()
         return kNotSupported;
     if (const int rc = send(command(kGs, {0x02, 0x00, kFnReadSwitch, kRfSwitch})); rc != kOk)
         return rc;
-    const CollectSpec spec{kShortPauseMs, kFreeReplyBuffer, kFreeReplyBuffer};
-    const Collected got = CollectReply(util_->port, *clock_, spec,
+    const CollectPlan plan{kShortPauseMs, kFreeReplyBuffer, kFreeReplyBuffer};
+    const Collected got = CollectReply(util_->port, *clock_, plan,
                                        [](ReplyBytes b) { return ParseRfReply(b, false).status; });
     const RfReply reply = ParseRfReply(got.bytes, true);
     if (reply.code == kNoHeader)
@@ -558,8 +558,8 @@ int CCommonTlvr::ReadSentinel(int track)
     const auto t = static_cast<std::uint8_t>('0' + track);
     if (const int rc = send(command(kMs, {0x02, 0x00, kFnSentinelRead, t})); rc != kOk)
         return rc;
-    const CollectSpec spec{kShortPauseMs, kFreeReplyBuffer, kFreeReplyBuffer};
-    const Collected got = CollectReply(util_->port, *clock_, spec, [track](ReplyBytes b) {
+    const CollectPlan plan{kShortPauseMs, kFreeReplyBuffer, kFreeReplyBuffer};
+    const Collected got = CollectReply(util_->port, *clock_, plan, [track](ReplyBytes b) {
         return ParseSentinelReply(b, track, false).status;
     });
     const SentinelReply reply = ParseSentinelReply(got.bytes, track, true);
@@ -606,9 +606,9 @@ int CCommonTlvr::ReadBluetooth(char item)
         return kNotSupported;
     if (const int rc = send(Bytes{0x1F, 0x1F, 0x69, static_cast<std::uint8_t>(item)}); rc != kOk)
         return rc;
-    CollectSpec spec{kBluetoothPauseMs, kBluetoothReplyLimit, kBluetoothReplyLimit};
-    spec.stopOnSilence = true;
-    const Collected got = CollectReply(util_->port, *clock_, spec, [item](ReplyBytes b) {
+    CollectPlan plan{kBluetoothPauseMs, kBluetoothReplyLimit, kBluetoothReplyLimit};
+    plan.stopOnSilence = true;
+    const Collected got = CollectReply(util_->port, *clock_, plan, [item](ReplyBytes b) {
         return ParseBluetoothReply(b, item, false).status;
     });
     const BluetoothReply reply = ParseBluetoothReply(got.bytes, item, true);
@@ -654,8 +654,8 @@ int CCommonTlvr::SetFactoryDefault()
     }
     if (const int rc = send(sequence); rc != kOk)
         return rc;
-    const CollectSpec spec{kFactoryPauseMs, kAckReplySize, 50, true};
-    const Collected got = CollectReply(util_->port, *clock_, spec, ParseAckReply);
+    const CollectPlan plan{kFactoryPauseMs, kAckReplySize, 50, true};
+    const Collected got = CollectReply(util_->port, *clock_, plan, ParseAckReply);
     if (got.bytes.size() != kAckReplySize || ParseAckReply(got.bytes) != ReplyStatus::Complete)
         return failClosed(kNoReply);
     return kOk;

@@ -16,7 +16,7 @@
 
 namespace corvane {
 
-struct CollectSpec {
+struct CollectPlan {
     std::uint32_t pauseMs = 0;
     std::size_t capacity = 0;       // the fixed buffer
     std::size_t readSize = 0;       // most bytes asked for by one read
@@ -31,7 +31,7 @@ struct Collected {
     bool judged = false;            // the judge said Complete or Invalid
 };
 
-Collected CollectReply(CDev& port, platform::Clock& clock, const CollectSpec& spec,
+Collected CollectReply(CDev& port, platform::Clock& clock, const CollectPlan& plan,
                        const std::function<ReplyStatus(ReplyBytes)>& judge);
 
 } // namespace corvane
