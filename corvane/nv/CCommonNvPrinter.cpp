@@ -1,0 +1,2 @@
+// The printer exchanges of CCommonNv.
+#include "corvane/nv/CCommonNv.h"

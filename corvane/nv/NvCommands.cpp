@@ -1,0 +1,1 @@
+#include "corvane/nv/NvCommands.h"
