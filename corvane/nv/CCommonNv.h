@@ -107,6 +107,15 @@ public:
     // The define-all header and every command back to back, written
     // atomically; false if it could not be written (the old file stays).
     bool SaveCommandFile(const std::string& path) const;
+    bool SaveCommandFile(const std::string& path, platform::OsError& error) const;
+
+    // Converts the whole image list into `commands` (key-code family: under
+    // `keys`, one per image; indexed: `keys` is ignored). Every file is
+    // decoded and the capacity re-checked from the files as they are now
+    // before anything is built; on failure `commands` is left empty and
+    // `detail` names the file. 0, kNvLoadFailed, kNvCapacity, kNvTooLarge,
+    // kNvShortKey.
+    int BuildCommands(const std::vector<std::string>& keys, std::string* detail = nullptr);
 
     // "Count" under `keyPath`: 0 when missing or not a 4-byte number.
     std::uint32_t ReadStoredCount(const platform::RegistryStore& store, const std::string& keyPath) const;
