@@ -164,7 +164,6 @@ TEST_F(NvFiles, KeyCodeBuildAndCommandFileHoldTheDefineCommands)
     CCommonNv nv(util);
     const std::string a = bmp("a.bmp", 384, 100, [](auto x, auto) { return x < 8; });
     const std::string b = bmp("b.bmp", 10, 2, [](auto x, auto y) { return x == 9 && y == 1; });
-    int error = 0;
     ASSERT_EQ(nv.AddImage(loaded(nv, 1, a)), kOk);
     ASSERT_EQ(nv.AddImage(loaded(nv, 2, b)), kOk);
     ASSERT_EQ(nv.BuildCommands({"10", "11"}), kOk);
@@ -194,7 +193,6 @@ TEST_F(NvFiles, IndexedBuildPutsTheDefineAllHeaderFirstInTheFile)
     util.g_Getver = 21000;
     CCommonNv nv(util);
     const std::string a = bmp("a.bmp", 1000, 10, [](auto, auto) { return true; });
-    int error = 0;
     ASSERT_EQ(nv.AddImage(loaded(nv, 1, a)), kOk);
     ASSERT_EQ(nv.BuildCommands({}), kOk);
     ASSERT_EQ(nv.commands.size(), 1u);
@@ -219,7 +217,6 @@ TEST_F(NvFiles, ABuildStopsWholeWhenAFileIsGoneOrTooLarge)
     const std::string a = bmp("a.bmp", 16, 4, [](auto, auto) { return true; });
     const std::string gone = bmp("gone.bmp", 16, 4, [](auto, auto) { return true; });
     const std::string tall = bmp("tall.bmp", 384, 1366, [](auto, auto) { return false; });
-    int error = 0;
     ASSERT_EQ(nv.AddImage(loaded(nv, 1, a)), kOk);
     ASSERT_EQ(nv.AddImage(loaded(nv, 2, gone)), kOk);
     fs::remove(gone);
