@@ -1,5 +1,5 @@
 #include "corvane/cli/cli_jobs.h"
-
+#include "corvane/cli/nv_jobs.h"
 #include "corvane/cli/switches_jobs.h"
 #include "corvane/link/ConnectionName.h"
 #include "corvane/firmware/FirmwareDownload.h"
@@ -220,6 +220,8 @@ int printResult(const JobResult& result, bool json, std::ostream& out, std::ostr
 
 JobResult runJob(const Options& options, std::ostream& err)
 {
+    if (options.command == "nv convert" || options.command == "nv preview")
+        return runNvOffline(options, err);
     PortSettings settings;
     JobResult refused;
     if (!resolveConnection(options, settings, refused))

@@ -104,6 +104,28 @@ ProgramTable makeTable()
                     "Identify the printer and restore its factory settings (memory switches, serial "
                     "settings, sentinels, Bluetooth). Nothing is saved on this computer. Switch the "
                     "printer off and on afterwards."},
+        [] {
+            CommandRow row{{"nv", "convert"},
+                           {"FILE.bmp"},
+                           "Without a printer: convert bitmaps into exactly the NV image commands a download "
+                           "would send (key-code family: the define commands back to back; indexed family: the "
+                           "define-all header, then one block per image) and write them to --out. Prints one "
+                           "line per image\n"
+                           "  image N: NAME WxH -> wxh key KK RASTER bytes, estimate E\n"
+                           "(indexed: 'index I' instead of 'key KK'), then\n"
+                           "  saved: FILE BYTES bytes\n"
+                           "Without --key, keys are assigned as automatic addressing does for an empty printer "
+                           "(10, 11, ..., 19, 20, ...). Every file is decoded and checked (capacity 262144 "
+                           "bytes, at most 254 images, the size one command can carry) before anything is "
+                           "written; an existing output file is only replaced once the new one is complete."};
+            row.repeatLastArgument = true;
+            return row;
+        }(),
+        CommandRow{{"nv", "preview"},
+                    {"FILE.bmp"},
+                    "Without a printer: convert one bitmap as 'nv convert' does and write the dots to --out: "
+                    "FILE.pbm (P4, the width and height in dots, then exactly the raster bytes) or FILE.png "
+                    "(a 1-bit greyscale picture)."},
     };
     s.options = {
         text("port", "NAME",
@@ -130,6 +152,28 @@ ProgramTable makeTable()
             return o;
         }(),
         flag("bluetooth", "switches set: also write the Bluetooth settings (name, PIN, mode, security)."),
+        text("model", "NAME|CODE",
+             "nv: the printer the images are for: KMP-Z400, KMP-Z400W, KMP-Z400II, VX 440, KMP-Z600, "
+             "KMP-Z800 or the model code (400, 401, 402, 440, 600, 800). Default KMP-Z400. The wide models "
+             "(600, 800) take 832 dots in the key-code family; everything else 384."),
+        choice("family", {{"key-code", 0}, {"indexed", 1}}, "key-code",
+               "nv: the printer's NV command family (indexed: firmware numbers 21000..100999)."),
+        [] {
+            OptionRow o = integer("brightness", 0, 100, "0",
+                                  "nv: lighten the printed dots (0 none .. 100 at most one dot in 16). Given "
+                                  "once it applies to every file; given k times, k must equal the number of "
+                                  "files.");
+            o.repeatable = true;
+            return o;
+        }(),
+        [] {
+            OptionRow o = text("key", "KK",
+                               "nv convert: the key code of one image: exactly two bytes, \\xHH escapes "
+                               "allowed, no NUL, no duplicates; give one per file, in order.");
+            o.repeatable = true;
+            return o;
+        }(),
+        text("out", "FILE", "nv: the file to write (replaced atomically)."),
     };
     s.exitStatuses = {
         {0, "success"},
@@ -148,7 +192,11 @@ ProgramTable makeTable()
         {"300", "short write"},
         {"301", "no reply"},
         {"open", "the port did not open"},
-        {"file", "the firmware file or the settings input could not be read"},
+        {"file", "the firmware file, the settings input or a bitmap could not be read"},
+        {"401", "the NV images need more than 262144 bytes"},
+        {"403", "more than 254 NV images"},
+        {"too-large", "one image is too large for one NV image command"},
+        {"save", "the output file could not be written"},
         {"send", "the firmware send failed"},
         {"usage", "the command line is wrong"},
         {"connection", "no port given and no connection saved"},
@@ -196,6 +244,19 @@ bool parseOptions(const std::vector<std::string>& words, Options& options, std::
     for (const platform::cli::OptionValue& v : a.values("set"))
         options.sets.push_back(v.text);
     options.bluetooth = a.has("bluetooth");
+    options.model = a.text("model");
+    options.familyGiven = a.has("family");
+    options.indexedFamily = a.number("family", 0) == 1;
+    for (const platform::cli::OptionValue& v : a.values("brightness"))
+        options.brightness.push_back(static_cast<int>(v.number));
+    for (const platform::cli::OptionValue& v : a.values("key"))
+        options.keys.push_back(v.text);
+    options.out = a.text("out");
+    const bool nvCommand = options.command.rfind("nv ", 0) == 0;
+    if (!nvCommand && (a.has("model") || a.has("family") || a.has("brightness") || a.has("key") || a.has("out"))) {
+        problem = "--model, --family, --brightness, --key and --out belong to the nv commands";
+        return false;
+    }
     const bool setCommand = options.command == "switches set";
     if (!setCommand && (a.has("set") || a.has("bluetooth"))) {
         problem = "--set and --bluetooth belong to switches set";

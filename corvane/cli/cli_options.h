@@ -24,6 +24,13 @@ struct Options {
     bool lineGiven = false;           // any of data bits, parity, stop bits, flow
     std::vector<std::string> sets;    // switches set: --set KEY=VALUE, in order
     bool bluetooth = false;           // switches set: write the Bluetooth settings too
+    // nv: the images' printer and conversion.
+    std::string model;                // --model NAME|CODE ("" = KMP-Z400)
+    bool indexedFamily = false;       // --family indexed
+    bool familyGiven = false;
+    std::vector<int> brightness;      // --brightness, in order
+    std::vector<std::string> keys;    // --key, as typed (escapes not yet resolved)
+    std::string out;                  // --out FILE
 };
 
 const platform::cli::ProgramTable& programTable();

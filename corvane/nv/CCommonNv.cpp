@@ -104,6 +104,8 @@ std::unique_ptr<NvImage> CCommonNv::LoadImageItem(std::uint8_t number, const std
     image->name = NameOfPath(path);
     image->path = path;
     image->brightness = brightness;
+    image->width = probe.size.width;
+    image->height = probe.size.height;
     error = 0;
     return image;
 }

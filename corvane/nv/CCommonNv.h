@@ -53,6 +53,8 @@ struct NvImage {
     std::string name;            // path after its last backslash
     std::string path;
     std::int32_t brightness = 0; // 0..100
+    std::uint32_t width = 0;     // the bitmap's own size, as it was loaded
+    std::uint32_t height = 0;
 };
 
 struct NvCommand {

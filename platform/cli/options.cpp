@@ -136,6 +136,8 @@ std::string commandSynopsis(const CommandRow& command)
     const std::size_t required = command.arguments.size() - std::min(command.optionalArguments, command.arguments.size());
     for (std::size_t k = 0; k < command.arguments.size(); ++k)
         out += k < required ? " " + command.arguments[k] : " [" + command.arguments[k] + "]";
+    if (command.repeatLastArgument && !command.arguments.empty())
+        out += "...";
     return out;
 }
 
@@ -180,9 +182,13 @@ bool matchCommand(const ProgramTable& table, const std::vector<std::string>& pos
     const std::size_t given = positional.size() - best->words.size();
     const std::size_t wanted = best->arguments.size();
     const std::size_t required = wanted - std::min(best->optionalArguments, wanted);
-    if (given < required || given > wanted) {
+    const bool tooMany = given > wanted && !(best->repeatLastArgument && wanted > 0);
+    if (given < required || tooMany) {
         const std::string name = commandName(*best);
-        if (required != wanted)
+        if (best->repeatLastArgument)
+            result.problem = name + " needs at least " + std::to_string(required) + " argument"
+                             + (required == 1 ? "" : "s") + ": " + commandSynopsis(*best).substr(name.size() + 1);
+        else if (required != wanted)
             result.problem = name + " takes at most " + std::to_string(wanted) + " argument"
                              + (wanted == 1 ? "" : "s") + ": " + commandSynopsis(*best).substr(name.size() + 1);
         else if (wanted == 0)

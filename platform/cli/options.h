@@ -58,6 +58,9 @@ struct CommandRow {
     std::string help;
     // The last this-many arguments may be left out ("[FILE]" in the usage).
     std::size_t optionalArguments = 0;
+    // The last argument may be given any number of times, at least once
+    // ("FILE..." in the usage).
+    bool repeatLastArgument = false;
 };
 
 struct ExitStatusRow {

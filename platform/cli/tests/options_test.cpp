@@ -265,5 +265,21 @@ TEST(OptionTable, OptionalTrailingArguments)
     EXPECT_NE(usageText(t).find("load [FILE]"), std::string::npos);
 }
 
+TEST(OptionTable, RepeatedLastArgument)
+{
+    ProgramTable t;
+    t.name = "rep";
+    CommandRow convert{{"nv", "convert"}, {"FILE"}, "Convert files."};
+    convert.repeatLastArgument = true;
+    t.commands = {convert};
+    const ParseResult three = parse(t, std::vector<std::string>{"nv", "convert", "a", "b", "c"});
+    ASSERT_TRUE(three.ok);
+    EXPECT_EQ(three.args.arguments, (std::vector<std::string>{"a", "b", "c"}));
+    const ParseResult none = parse(t, std::vector<std::string>{"nv", "convert"});
+    EXPECT_FALSE(none.ok);
+    EXPECT_EQ(none.problem, "nv convert needs at least 1 argument: FILE...");
+    EXPECT_NE(usageText(t).find("nv convert FILE..."), std::string::npos);
+}
+
 } // namespace
 } // namespace platform::cli
