@@ -15,7 +15,7 @@ packages=(
 case "${1:-}" in
   "") ;;
   --tests)
-    packages+=(clang libclang-rt-14-dev) ;;  # the Clang build and the libFuzzer targets
+    packages+=(clang libclang-rt-14-dev libbenchmark-dev) ;;  # the Clang build, the libFuzzer targets, benchmarks
   *) echo "usage: $0 [--tests]" >&2; exit 2 ;;
 esac
 
