@@ -127,7 +127,7 @@ std::vector<std::uint8_t> writeBmp(std::uint32_t width, std::uint32_t height,
     const Format f = formatOf(options);
     const bool core = options.headerSize == 12;
     const bool rle = f.compression == 1 || f.compression == 2;
-    const bool topDown = options.topDown && !rle;
+    const bool topDown = options.topDown && !rle && !core;
 
     std::vector<Rgb> palette;
     std::vector<std::uint8_t> index(pixels.size(), 0);

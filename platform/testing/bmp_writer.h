@@ -31,7 +31,7 @@ struct BmpWriteOptions {
     // masks only), 40, 108 or 124. With 40
     // the bitfield masks follow the header; with 108/124 they are inside it.
     std::uint32_t headerSize = 40;
-    bool topDown = false;          // uncompressed layouts only
+    bool topDown = false;          // uncompressed layouts with 40+ byte headers only
     // RLE: runs of three or more different pixels in absolute mode; false
     // writes every pixel as an encoded run.
     bool rleAbsolute = true;
