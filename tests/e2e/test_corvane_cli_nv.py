@@ -166,7 +166,7 @@ class TestConvert:
         r = corvane_cli("--json", "nv", "convert", "--out", tmp_path / "x.prn", p)
         assert r.rc == EXIT_OK, r.describe()
         doc = json.loads(r.out)
-        assert doc["ok"] is True and doc["image 1"].startswith("a.bmp 20x4 -> 20x4 key 10")
+        assert doc["ok"] is True and doc["image_1"].startswith("a.bmp 20x4 -> 20x4 key 10")
 
 
 class TestPreview:
