@@ -121,14 +121,15 @@ void BM_Decode(benchmark::State& state)
 
 } // namespace
 
-// Keeps each run's time so the ratios come from this run alone.
+// Keeps each run's CPU time (steadier than wall time on a shared machine)
+// so the ratios come from this run alone.
 class RatioReporter final : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs)
             if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                timePerIteration[run.benchmark_name()] = run.GetAdjustedRealTime();
+                timePerIteration[run.benchmark_name()] = run.GetAdjustedCPUTime();
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> timePerIteration;
