@@ -1,0 +1,1 @@
+#include "nv_fixture.h"
