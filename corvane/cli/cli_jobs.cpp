@@ -163,6 +163,41 @@ JobResult firmware(const PortSettings& settings, int stallTimeoutMs, const std::
 
 } // namespace
 
+namespace {
+
+class TerminalProgress final : public platform::JobObserver {
+public:
+    explicit TerminalProgress(std::ostream& err) : err_(err), terminal_(isatty(STDERR_FILENO) != 0) {}
+    ~TerminalProgress() override
+    {
+        if (open_)
+            err_ << "\n" << std::flush;
+    }
+    void statusChanged(const std::string& status) override
+    {
+        if (!terminal_)
+            return;
+        err_ << "\r" << escapeText(status) << "   " << std::flush;
+        open_ = true;
+    }
+
+private:
+    std::ostream& err_;
+    bool terminal_;
+    bool open_ = false;
+};
+
+} // namespace
+
+platform::JobResult runWithProgress(platform::Job& job, std::ostream& err)
+{
+    TerminalProgress progress(err);
+    job.setObserver(&progress);
+    platform::JobResult r = platform::runJob(job, platform::systemClock());
+    job.setObserver(nullptr);
+    return r;
+}
+
 Record identityRecord(const CCommonUtil& util)
 {
     char msr[8];
@@ -230,6 +265,8 @@ JobResult runJob(const Options& options, std::ostream& err)
         return identify(settings, options.stallTimeoutMs);
     if (options.command.rfind("switches ", 0) == 0)
         return runSwitches(options, settings, err);
+    if (options.command.rfind("nv ", 0) == 0)
+        return runNvPrinter(options, settings, err);
     return firmware(settings, options.stallTimeoutMs, options.arguments.front(), err);
 }
 

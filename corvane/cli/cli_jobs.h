@@ -9,6 +9,7 @@
 #include "corvane/cli/cli_options.h"
 #include "corvane/link/CCommonUtil.h"
 #include "platform/cli/output.h"
+#include "platform/job.h"
 
 #include <ostream>
 #include <string>
@@ -55,6 +56,10 @@ void markStopped(JobResult& result, int signal, const char* signalName);
 // Prints the result (stdout: data; stderr: reasons and the error line) and
 // returns the exit status.
 int printResult(const JobResult& result, bool json, std::ostream& out, std::ostream& err);
+
+// Runs a job on the system clock, showing its status on stderr when that is
+// a terminal, as the progress window would.
+platform::JobResult runWithProgress(platform::Job& job, std::ostream& err);
 
 // Runs the chosen command. Status and progress go to `err` while it runs.
 JobResult runJob(const Options& options, std::ostream& err);

@@ -126,6 +126,33 @@ ProgramTable makeTable()
                     "Without a printer: convert one bitmap as 'nv convert' does and write the dots to --out: "
                     "FILE.pbm (P4, the width and height in dots, then exactly the raster bytes) or FILE.png "
                     "(a 1-bit greyscale picture)."},
+        CommandRow{{"nv", "list"},
+                    {},
+                    "Identify the printer and list the NV images it holds:\n"
+                    "  family: key-code|indexed\n"
+                    "  count: N\n"
+                    "  address: KK   (one line per image; indexed printers: 00, 01, ... from the count "
+                    "this computer stored at the last download)"},
+        [] {
+            CommandRow row{{"nv", "download"},
+                           {"FILE.bmp"},
+                           "Convert the bitmaps for the printer that answers (its family and width) and "
+                           "download them: key-code printers keep them under --key codes or automatic ones "
+                           "(10, 11, ... skipping the printer's own); indexed printers replace their whole "
+                           "set. Every file, key and size is checked before the first image is sent. Prints "
+                           "the 'nv convert' lines, 'download: N images, B bytes', then the new list."};
+            row.repeatLastArgument = true;
+            return row;
+        }(),
+        CommandRow{{"nv", "print"},
+                    {"KK"},
+                    "Print one stored image: KK on a key-code printer, --index N on an indexed one; "
+                    "--all prints every stored image.",
+                    1},
+        CommandRow{{"nv", "delete"},
+                    {"KK"},
+                    "Delete one stored image by its key (key-code printers only), or --all of them.",
+                    1},
     };
     s.options = {
         text("port", "NAME",
@@ -173,7 +200,9 @@ ProgramTable makeTable()
             o.repeatable = true;
             return o;
         }(),
-        text("out", "FILE", "nv: the file to write (replaced atomically)."),
+        text("out", "FILE", "nv convert/preview: the file to write (replaced atomically)."),
+        integer("index", 0, 255, "", "nv print: the position of the image in an indexed printer's set."),
+        flag("all", "nv print/delete: every stored image."),
     };
     s.exitStatuses = {
         {0, "success"},
@@ -197,6 +226,8 @@ ProgramTable makeTable()
         {"403", "more than 254 NV images"},
         {"too-large", "one image is too large for one NV image command"},
         {"save", "the output file could not be written"},
+        {"key", "a key code is taken by the printer already"},
+        {"unsupported", "the printer's NV family has no such operation"},
         {"send", "the firmware send failed"},
         {"usage", "the command line is wrong"},
         {"connection", "no port given and no connection saved"},
@@ -252,9 +283,37 @@ bool parseOptions(const std::vector<std::string>& words, Options& options, std::
     for (const platform::cli::OptionValue& v : a.values("key"))
         options.keys.push_back(v.text);
     options.out = a.text("out");
+    options.indexGiven = a.has("index");
+    options.index = static_cast<int>(a.number("index", 0));
+    options.all = a.has("all");
     const bool nvCommand = options.command.rfind("nv ", 0) == 0;
-    if (!nvCommand && (a.has("model") || a.has("family") || a.has("brightness") || a.has("key") || a.has("out"))) {
-        problem = "--model, --family, --brightness, --key and --out belong to the nv commands";
+    if (!nvCommand && (a.has("model") || a.has("family") || a.has("brightness") || a.has("key") || a.has("out")
+                       || a.has("index") || a.has("all"))) {
+        problem = "--model, --family, --brightness, --key, --out, --index and --all belong to the nv commands";
+        return false;
+    }
+    const bool offline = options.command == "nv convert" || options.command == "nv preview";
+    if (nvCommand && !offline && (a.has("model") || a.has("family") || a.has("out"))) {
+        problem = "--model, --family and --out belong to nv convert and nv preview: a printer says what it is";
+        return false;
+    }
+    if (options.command == "nv print" || options.command == "nv delete") {
+        const int ways = int(!options.arguments.empty()) + int(options.indexGiven) + int(options.all);
+        if (ways != 1) {
+            problem = options.command + " needs exactly one of KK, " + (options.command == "nv print" ? "--index N, " : "")
+                      + "--all";
+            return false;
+        }
+        if (options.command == "nv delete" && options.indexGiven) {
+            problem = "nv delete takes KK or --all";
+            return false;
+        }
+    } else if (nvCommand && (options.indexGiven || options.all)) {
+        problem = "--index and --all belong to nv print and nv delete";
+        return false;
+    }
+    if (nvCommand && !offline && options.command != "nv download" && (a.has("brightness") || a.has("key"))) {
+        problem = "--brightness and --key belong to nv convert, nv preview and nv download";
         return false;
     }
     const bool setCommand = options.command == "switches set";

@@ -31,6 +31,9 @@ struct Options {
     std::vector<int> brightness;      // --brightness, in order
     std::vector<std::string> keys;    // --key, as typed (escapes not yet resolved)
     std::string out;                  // --out FILE
+    bool indexGiven = false;          // nv print --index N
+    int index = 0;
+    bool all = false;                 // nv print/delete --all
 };
 
 const platform::cli::ProgramTable& programTable();

@@ -4,6 +4,7 @@
 #include "corvane/nv/NvAddressing.h"
 #include "corvane/nv/NvConvert.h"
 #include "corvane/nv/NvImageFile.h"
+#include "corvane/nv/NvJob.h"
 #include "platform/atomic_file.h"
 #include "platform/bitmap.h"
 
@@ -136,6 +137,33 @@ JobResult saveFailure(const std::string& path, const platform::OsError& error)
     return r;
 }
 
+// One line per converted image: its size before and after, its address, its
+// raster and its estimate.
+Record convertLines(const CCommonNv& nv, const std::vector<std::string>& keys)
+{
+    Record lines;
+    std::size_t i = 0;
+    for (const NvImage& image : nv.images) {
+        const NvCommand& command = nv.commands[i];
+        const std::size_t header = nv.commandsTarget.indexed ? 6 : 16;
+        const std::size_t at = nv.commandsTarget.indexed ? 1 : 11;
+        const unsigned w = command.data[at] | (command.data[at + 1] << 8);
+        const unsigned h = command.data[at + 2] | (command.data[at + 3] << 8);
+        std::string line = image.name + " " + std::to_string(image.width) + "x" + std::to_string(image.height)
+                           + " -> " + std::to_string(w) + "x" + std::to_string(h) + " ";
+        line += nv.commandsTarget.indexed ? "index " + std::to_string(i) : "key " + keys[i];
+        line += " " + std::to_string(command.data.size() - header) + " bytes, estimate " + std::to_string(image.size);
+        lines.text("image " + std::to_string(image.number), line);
+        ++i;
+    }
+    return lines;
+}
+
+std::string escapeKey(const std::string& key)
+{
+    return platform::cli::escapeText(key);
+}
+
 bool checkCounts(const Options& options, JobResult& refused)
 {
     const std::size_t files = options.arguments.size();
@@ -196,22 +224,10 @@ JobResult convert(const Options& options)
         return saveFailure(options.out, error);
 
     JobResult r;
-    std::size_t i = 0;
     std::uint64_t fileBytes = nv.commandsTarget.indexed ? 9 : 0;
-    for (const NvImage& image : nv.images) {
-        const NvCommand& command = nv.commands[i];
+    for (const NvCommand& command : nv.commands)
         fileBytes += command.data.size();
-        const std::size_t header = nv.commandsTarget.indexed ? 6 : 16;
-        const std::size_t at = nv.commandsTarget.indexed ? 1 : 11;
-        const unsigned w = command.data[at] | (command.data[at + 1] << 8);
-        const unsigned h = command.data[at + 2] | (command.data[at + 3] << 8);
-        std::string line = image.name + " " + std::to_string(image.width) + "x" + std::to_string(image.height)
-                           + " -> " + std::to_string(w) + "x" + std::to_string(h) + " ";
-        line += nv.commandsTarget.indexed ? "index " + std::to_string(i) : "key " + keys[i];
-        line += " " + std::to_string(command.data.size() - header) + " bytes, estimate " + std::to_string(image.size);
-        r.data.text("image " + std::to_string(image.number), line);
-        ++i;
-    }
+    r.data = convertLines(nv, keys);
     r.data.text("saved", options.out + " " + std::to_string(fileBytes) + " bytes");
     return r;
 }
@@ -266,7 +282,236 @@ JobResult preview(const Options& options)
     return r;
 }
 
+// --- on a printer ----------------------------------------------------------
+
+// The job's message as one line: the window's texts start with a blank and
+// break the line before their advice.
+std::string oneLine(std::string text)
+{
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;)
+        text.replace(at, 2, " ");
+    const std::size_t first = text.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : text.substr(first);
+}
+
+JobResult nvJobFailure(const platform::JobResult& job, const CCommonUtil& util)
+{
+    if (job.code == kNvJobPortOpenFailed) {
+        JobResult r = failure(kExitFailed, "open", oneLine(job.message));
+        addOsError(r, util.port.LastOsError(), util.port.LastDeviceKind());
+        return r;
+    }
+    std::string code = job.code == kNvJobStopped ? "cancel" : std::to_string(job.code);
+    if (job.code == kNvJobUnsupported)
+        code = "unsupported";
+    JobResult r = failure(kExitFailed, code, oneLine(job.message));
+    const platform::OsError os = util.port.LastOsError();
+    if (os.isSet() && job.code == kShortWrite)
+        addOsError(r, os, util.port.LastDeviceKind());
+    if (job.code == kBadFormat)
+        r.hint = "the printer's list reply was malformed; switch it off and on and try again";
+    return r;
+}
+
+struct PrinterSession {
+    CCommonUtil util;
+    CCommonNv nv{util};
+    platform::RegistryStore store;
+
+    explicit PrinterSession(const PortSettings& settings, int stallTimeoutMs)
+    {
+        util.settings = settings;
+        util.ApplyPortSettings();
+        util.port.stallTimeoutMs = stallTimeoutMs;
+    }
+    ~PrinterSession()
+    {
+        if (util.port.IsOpen())
+            util.port.Close();
+    }
+
+    // Runs one worker job; false with the failure in `failed`.
+    bool run(int jobCode, std::ostream& err, JobResult& failed, const std::string& key = {}, int index = 0)
+    {
+        NvJob job(nv, jobCode);
+        job.setCountStore(store);
+        job.setSelection(key, index);
+        const platform::JobResult result = runWithProgress(job, err);
+        lastImagesSent = job.imagesSent();
+        if (result.end != platform::JobEnd::Ok) {
+            failed = nvJobFailure(result, util);
+            return false;
+        }
+        return true;
+    }
+
+    Record list() const
+    {
+        Record r;
+        r.text("family", nv.indexedFamily() ? "indexed" : "key-code");
+        r.number("count", static_cast<long long>(nv.addresses.size()));
+        for (const std::string& address : nv.addresses)
+            r.text("address", address);
+        return r;
+    }
+
+    std::size_t lastImagesSent = 0;
+};
+
+JobResult unsupported()
+{
+    return failure(kExitFailed, "unsupported", oneLine(nv_text::kNotSupported));
+}
+
+JobResult nvList(PrinterSession& s, std::ostream& err)
+{
+    JobResult r;
+    if (!s.run(kNvJobAddresses, err, r))
+        return r;
+    r.data = s.list();
+    return r;
+}
+
+JobResult nvPrint(const Options& options, PrinterSession& s, std::ostream& err)
+{
+    JobResult r;
+    // The addresses first: they identify the printer and say its family.
+    if (!s.run(kNvJobAddresses, err, r))
+        return r;
+    const bool indexed = s.nv.indexedFamily();
+    if (options.all) {
+        s.nv.storedCount = std::int32_t(s.nv.addresses.size());
+        if (!s.run(kNvJobPrintAll, err, r))
+            return r;
+        r.data.number("printed", static_cast<long long>(indexed && s.nv.storedCount == 0 ? 78 : s.nv.addresses.size()));
+        return r;
+    }
+    if (options.indexGiven != indexed)
+        return unsupported();
+    std::string key;
+    if (!indexed) {
+        const std::optional<std::string> typed = UnescapeKey(options.arguments.front());
+        if (!typed || typed->size() != 2)
+            return failure(kExitUsage, "usage", "the key code needs exactly two characters (\\xHH escapes allowed)");
+        key = *typed;
+    }
+    if (!s.run(kNvJobPrintSelected, err, r, key, options.index))
+        return r;
+    r.data.text("printed", indexed ? std::to_string(options.index) : key);
+    return r;
+}
+
+JobResult nvDelete(const Options& options, PrinterSession& s, std::ostream& err)
+{
+    JobResult r;
+    if (!s.run(kNvJobAddresses, err, r))
+        return r;
+    if (options.all) {
+        if (!s.run(kNvJobDeleteAll, err, r))
+            return r;
+        r.data = s.list();
+        return r;
+    }
+    if (s.nv.indexedFamily())
+        return unsupported();
+    const std::optional<std::string> typed = UnescapeKey(options.arguments.front());
+    if (!typed || typed->size() != 2)
+        return failure(kExitUsage, "usage", "the key code needs exactly two characters (\\xHH escapes allowed)");
+    if (!s.run(kNvJobDeleteSelected, err, r, *typed, 0))
+        return r;
+    r.data = s.list();
+    return r;
+}
+
+JobResult nvDownload(const Options& options, PrinterSession& s, std::ostream& err)
+{
+    JobResult refused;
+    if (options.brightness.size() > 1 && options.brightness.size() != options.arguments.size())
+        return usage("--brightness given " + std::to_string(options.brightness.size()) + " times for "
+                     + std::to_string(options.arguments.size()) + " files: give it once or once per file");
+    if (!options.keys.empty() && options.keys.size() != options.arguments.size())
+        return usage("--key given " + std::to_string(options.keys.size()) + " times for "
+                     + std::to_string(options.arguments.size()) + " files: give one per file");
+    std::vector<std::string> keys;
+    for (const std::string& typed : options.keys) {
+        const std::optional<std::string> key = UnescapeKey(typed);
+        if (!key)
+            return usage("--key " + typed + ": a backslash starts \\xHH or \\\\");
+        const std::string problem = nv::KeyProblem(*key, keys);
+        if (!problem.empty())
+            return usage("--key " + typed + ": " + (problem == nv::kExistsAddress ? "given twice" : problem));
+        keys.push_back(*key);
+    }
+
+    JobResult r;
+    if (!s.run(kNvJobAddresses, err, r))
+        return r;
+    const bool indexed = s.nv.indexedFamily();
+    if (indexed && !keys.empty())
+        return unsupported();
+    JobResult failed;
+    if (!loadImages(options, s.nv, failed))
+        return failed;
+    if (!indexed) {
+        if (keys.empty()) {
+            const auto automatic = nv::AutoKeys(s.nv.images.size(), s.nv.addresses);
+            if (!automatic)
+                return failure(kExitFailed, "key", "No free address is left for automatic addressing!");
+            keys = *automatic;
+        } else {
+            for (const std::string& key : keys)
+                if (nv::KeyProblem(key, s.nv.addresses) == nv::kExistsAddress) {
+                    JobResult taken = failure(kExitFailed, "key", nv::kExistsAddress);
+                    taken.reason = "the printer holds an image under " + escapeKey(key) + " already";
+                    taken.hint = "delete it first (nv delete), or choose another key";
+                    return taken;
+                }
+        }
+    }
+    std::string detail;
+    if (const int rc = s.nv.BuildCommands(keys, &detail); rc != kOk)
+        return buildFailure(rc, detail);
+    const Record lines = convertLines(s.nv, keys);
+
+    // As the window does: identify again right before the data goes out, so
+    // a printer swapped in the meantime is noticed.
+    s.nv.printerIdentified = 0;
+    std::uint64_t bytes = 0;
+    for (const NvCommand& command : s.nv.commands)
+        bytes += command.data.size();
+    const std::size_t count = s.nv.commands.size();
+    if (!s.run(kNvJobDownload, err, r)) {
+        r.notes.push_back("sent " + std::to_string(s.lastImagesSent) + " of " + std::to_string(count) + " images");
+        s.nv.commands.clear();
+        return r;
+    }
+    s.nv.commands.clear();
+    s.nv.storedCount = std::int32_t(count);
+    if (!s.nv.WriteStoredCount(s.store, kNvRegistryKey, std::uint32_t(count)))
+        err << "warning: the image count could not be saved in " << s.store.path() << ": "
+            << s.store.lastError().describe() << "\n";
+    platform::systemClock().pauseMs(200);
+    if (!s.run(kNvJobAddresses, err, r))
+        return r;
+    r.data = lines;
+    r.data.text("download", std::to_string(count) + " images, " + std::to_string(bytes) + " bytes");
+    r.data.append(s.list());
+    return r;
+}
+
 } // namespace
+
+JobResult runNvPrinter(const Options& options, const PortSettings& settings, std::ostream& err)
+{
+    PrinterSession session(settings, options.stallTimeoutMs);
+    if (options.command == "nv list")
+        return nvList(session, err);
+    if (options.command == "nv download")
+        return nvDownload(options, session, err);
+    if (options.command == "nv print")
+        return nvPrint(options, session, err);
+    return nvDelete(options, session, err);
+}
 
 std::optional<int> NvModelCode(const std::string& text)
 {

@@ -9,7 +9,6 @@
 
 #include <iostream>
 #include <iterator>
-#include <unistd.h>
 
 namespace corvane::cli {
 namespace {
@@ -26,40 +25,6 @@ constexpr const char* kSetFailed = "Failed to save TLVR configuration!";
 constexpr const char* kCheckPrinter = "Please check your printer state.";
 constexpr const char* kStillInSettingMode =
     "The printer may still be in its user setting mode: switch it off and on before using it.";
-
-// Shows the job's status on a terminal, as the progress window would.
-class TerminalProgress final : public platform::JobObserver {
-public:
-    explicit TerminalProgress(std::ostream& err) : err_(err), terminal_(isatty(STDERR_FILENO) != 0) {}
-    ~TerminalProgress() override { done(); }
-    void statusChanged(const std::string& status) override
-    {
-        if (!terminal_)
-            return;
-        err_ << "\r" << escapeText(status) << "   " << std::flush;
-        open_ = true;
-    }
-    void done()
-    {
-        if (open_)
-            err_ << "\n" << std::flush;
-        open_ = false;
-    }
-
-private:
-    std::ostream& err_;
-    bool terminal_;
-    bool open_ = false;
-};
-
-platform::JobResult runTlvrJob(platform::Job& job, std::ostream& err)
-{
-    TerminalProgress progress(err);
-    job.setObserver(&progress);
-    platform::JobResult r = platform::runJob(job, platform::systemClock());
-    job.setObserver(nullptr);
-    return r;
-}
 
 // A job that ended with Cancel, as the command line reports it.
 JobResult jobFailure(const platform::JobResult& job, const CCommonUtil& util)
@@ -114,7 +79,7 @@ JobResult switchesGet(const Options& options, const PortSettings& settings, std:
     const platform::RegistryStore store;
     record.LoadSettings(store, kCorvaneRegistryKey);
     TlvrJob job(record, kTlvrModeGet);
-    const platform::JobResult result = runTlvrJob(job, err);
+    const platform::JobResult result = runWithProgress(job, err);
     if (result.end != platform::JobEnd::Ok) {
         JobResult r = jobFailure(result, util);
         closePort(util);
@@ -195,7 +160,7 @@ JobResult switchesSet(const Options& options, const PortSettings& settings, std:
     std::optional<std::string> refusal;
 
     TlvrEditorHooks hooks;
-    hooks.runJob = [&err](platform::Job& job) { return runTlvrJob(job, err); };
+    hooks.runJob = [&err](platform::Job& job) { return runWithProgress(job, err); };
     hooks.showMessage = [](const std::string&, const std::string&) {};
     hooks.showPages = [&](CCommonTlvr& r) {
         const ApplyReport report = ApplySwitchAssignments(r, assignments, options.bluetooth);
@@ -260,7 +225,7 @@ JobResult switchesDefault(const Options& options, const PortSettings& settings, 
     }
     CCommonTlvr record(util);
     TlvrJob job(record, kTlvrModeDefault);
-    const platform::JobResult result = runTlvrJob(job, err);
+    const platform::JobResult result = runWithProgress(job, err);
     JobResult r = result.end == platform::JobEnd::Ok ? setSuccess() : setFailure(result, util);
     closePort(util);
     return r;
