@@ -101,6 +101,11 @@ void RasterBuilder::row(std::uint32_t y, const platform::Rgb* pixels)
 {
     if (height_ == 0 || y >= sourceHeight_)
         return;
+    if (width_ == sourceWidth_ && height_ == sourceHeight_) {
+        // Nothing to shrink: each pixel is its own dot.
+        packRow(y, pixels);
+        return;
+    }
     const std::int64_t target = ShrinkTarget(y, sourceHeight_, height_);
     if (target != currentRow_) {
         flush();
@@ -121,20 +126,47 @@ void RasterBuilder::flush()
 {
     if (currentRow_ < 0)
         return;
-    const std::uint32_t y = std::uint32_t(currentRow_);
-    // Which of the four column phases are forced white on this row.
-    unsigned whiteByPhase[4];
-    for (unsigned phase = 0; phase < 4; ++phase)
-        whiteByPhase[phase] = (mask_ >> ((y & 3) + 4 * phase)) & 1u;
-    std::uint8_t* out = raster_.bytes.data() + std::size_t(y) * rowBytes_;
-    const platform::Rgb* acc = accumulator_.data();
-    for (std::uint32_t x = 0; x < width_; ++x) {
-        const bool dark = IsDark(acc[x]) && !whiteByPhase[x & 3];
-        if (dark)
-            out[x >> 3] = std::uint8_t(out[x >> 3] | (0x80u >> (x & 7)));
-    }
+    packRow(std::uint32_t(currentRow_), accumulator_.data());
     std::fill(accumulator_.begin(), accumulator_.end(), 0xFFFFFFFFu);
     currentRow_ = -1;
+}
+
+namespace {
+
+// 1 when any channel is 225 or less; no branch, so the compiler can keep
+// eight dots in flight.
+inline std::uint32_t darkBit(platform::Rgb c)
+{
+    return std::uint32_t((c & 0xFF) <= 225) | std::uint32_t(((c >> 8) & 0xFF) <= 225)
+           | std::uint32_t(((c >> 16) & 0xFF) <= 225);
+}
+
+} // namespace
+
+void RasterBuilder::packRow(std::uint32_t y, const platform::Rgb* pixels)
+{
+    // A byte holds two whole mask periods, so the forced-white dots of a
+    // row are one byte pattern.
+    std::uint32_t white = 0;
+    for (unsigned k = 0; k < 8; ++k)
+        if ((mask_ >> ((y & 3) + 4 * (k & 3))) & 1u)
+            white |= 0x80u >> k;
+    std::uint8_t* out = raster_.bytes.data() + std::size_t(y) * rowBytes_;
+    const std::uint32_t whole = width_ / 8;
+    for (std::uint32_t i = 0; i < whole; ++i) {
+        const platform::Rgb* p = pixels + std::size_t(i) * 8;
+        std::uint32_t bits = 0;
+        for (unsigned k = 0; k < 8; ++k)
+            bits = (bits << 1) | darkBit(p[k]);
+        out[i] = std::uint8_t(bits & ~white);
+    }
+    if (const std::uint32_t rest = width_ % 8; rest != 0) {
+        const platform::Rgb* p = pixels + std::size_t(whole) * 8;
+        std::uint32_t bits = 0;
+        for (unsigned k = 0; k < rest; ++k)
+            bits |= darkBit(p[k]) << (7 - k);
+        out[whole] = std::uint8_t(bits & ~white);
+    }
 }
 
 Raster RasterBuilder::finish()

@@ -75,6 +75,7 @@ public:
 
 private:
     void flush();
+    void packRow(std::uint32_t y, const platform::Rgb* pixels);
 
     std::uint32_t limit_;
     std::uint16_t mask_;

@@ -105,6 +105,20 @@ TEST(BitmapLayouts, SamePictureDecodesToSamePixelsInEveryLayout)
     }
 }
 
+TEST(BitmapLayouts, MasksInsideFiftyTwoAndFiftySixByteHeaders)
+{
+    // The 52- and 56-byte headers are the 108-byte one cut after its masks;
+    // the pixel data offset still points past the full header.
+    const Picture p = testPicture(5, 3, 8);
+    for (BmpLayout layout : {BmpLayout::Bitfields565, BmpLayout::Bitfields32}) {
+        for (std::uint32_t header : {52u, 56u}) {
+            Bytes file = write(p, {layout, 108});
+            putLe32(file, 14, header);
+            EXPECT_EQ(decodeAll(file), p.pixels) << "header " << header;
+        }
+    }
+}
+
 TEST(BitmapLayouts, RowsArriveInFileOrderCountedFromTheTop)
 {
     const Picture p = testPicture(4, 3, 8);
