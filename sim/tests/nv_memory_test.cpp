@@ -524,8 +524,8 @@ TEST(NvPreload, BlankImagesAtPowerOnAndPrintsReachTheSink)
     sim::nvMemoryOf(rig.printer)->setPrintSink([&](std::uint64_t n, const std::string& label, const sim::NvImage& i) {
         seen.push_back(std::to_string(n) + " " + label + " " + std::to_string(i.raster.size()));
     });
-    rig.send(keyPrint("XX") + keyPrint("10"));
-    EXPECT_EQ(seen, std::vector<std::string>{"2 10 6"});
+    rig.send(keyPrint("XX") + keyPrint("10") + keyDefine("a/", 8, 1, "\x01"s) + keyPrint("a/"));
+    EXPECT_EQ(seen, (std::vector<std::string>{"2 10 6", "3 a_2f 1"}));
 }
 
 } // namespace

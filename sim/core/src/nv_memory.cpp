@@ -236,13 +236,30 @@ void NvMemory::ignore(std::string_view cmd, std::string reason)
         ignored_.push_back({std::move(reason), std::string(cmd.substr(0, kMaxShownBytes + 1))});
 }
 
-void NvMemory::print(const std::string& label, const NvImage* image)
+std::string NvMemory::fileLabel(std::string_view key)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (const char c : key) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+            out.push_back(c);
+        } else {
+            out.push_back('_');
+            out.push_back(kHex[b >> 4]);
+            out.push_back(kHex[b & 0x0F]);
+        }
+    }
+    return out;
+}
+
+void NvMemory::print(const std::string& label, const std::string& file, const NvImage* image)
 {
     ++printCount_;
     if (prints_.size() < kMaxPrintsListed)
         prints_.push_back(image != nullptr ? label : label + " missing");
     if (image != nullptr && printSink_)
-        printSink_(printCount_, label, *image);
+        printSink_(printCount_, file, *image);
 }
 
 std::string NvMemory::startKeyList()
@@ -323,7 +340,8 @@ HandlerResult NvMemory::keyCommand(std::string_view in)
     } else if (fn == kFnDelete && data.size() == 2) {
         std::erase_if(keyed_, [&](const KeyedNvImage& k) { return k.key == data; });
     } else if (fn == kFnPrint && data.size() == 4) {
-        print(keyLabel(data.substr(0, 2)), findKey(data.substr(0, 2)));
+        const std::string_view key = data.substr(0, 2);
+        print(keyLabel(key), fileLabel(key), findKey(key));
     } else {
         ignore(cmd, "unknown GS ( L function");
     }
@@ -460,7 +478,7 @@ HandlerResult NvMemory::indexedCommand(std::string_view in)
     const std::string_view data = cmd.substr(kHeaderSize);
     if (data.size() == 4 && byteAt(data, 0) == kFnPrint) {
         const std::uint8_t i = byteAt(data, 1);
-        print(std::to_string(i), i < indexed_.size() ? &indexed_[i] : nullptr);
+        print(std::to_string(i), std::to_string(i), i < indexed_.size() ? &indexed_[i] : nullptr);
     } else if (data.size() == 1 && byteAt(data, 0) == kFnDeleteAll) {
         indexed_.clear();
     } else {

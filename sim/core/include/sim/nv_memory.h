@@ -122,8 +122,9 @@ public:
         std::string reason;
         std::string bytes;
     };
-    // Called for every print of a stored image; `number` counts all prints from 1.
-    using PrintSink = std::function<void(std::uint64_t number, const std::string& label, const NvImage& image)>;
+    // Called for every print of a stored image; `number` counts all prints
+    // from 1, `fileLabel` names the image safely inside a file name.
+    using PrintSink = std::function<void(std::uint64_t number, const std::string& fileLabel, const NvImage& image)>;
 
     NvMemory(NvFamily family, const NvConfig& config);
     // The handlers refer to this object.
@@ -149,8 +150,11 @@ public:
     const std::vector<Refusal>& malformed() const { return malformed_; }
     const std::vector<Refusal>& ignored() const { return ignored_; }
 
-    // How a key or an index appears in the report and in print file names.
+    // How a key appears in the report.
     static std::string keyLabel(std::string_view key);
+    // How a key or index appears in a file name: letters and digits as they
+    // are, any other byte as _HH (lower-case hex).
+    static std::string fileLabel(std::string_view key);
 
 private:
     struct DefineAll;
@@ -165,7 +169,7 @@ private:
     std::string startKeyList();
     void storeKeyed(std::string key, NvImage image);
     std::uint64_t storedBytes() const;
-    void print(const std::string& label, const NvImage* image);
+    void print(const std::string& label, const std::string& fileLabel, const NvImage* image);
     void malformed(std::string_view cmd, std::string reason);
     void ignore(std::string_view cmd, std::string reason);
     void finishDefineAll(DefineAll& d);
