@@ -18,6 +18,7 @@ constexpr std::size_t kDefineFixed = 11;       // what pL pH counts besides the 
 constexpr std::size_t kDefineAllHeaderSize = 9;
 constexpr std::size_t kBlockHeaderSize = 6;
 constexpr std::size_t kMaxShownBytes = 32;
+constexpr std::uint64_t kMaxReserve = std::uint64_t{1} << 16;
 
 constexpr std::uint8_t kFunctionSet = 0x30;  // m "0" of GS ( L
 enum Fn : std::uint8_t {
@@ -119,8 +120,9 @@ struct NvMemory::DefineAll {
         rasterDue = nvRasterBytes(image.width, image.height);
         rasterTotal += rasterDue;
         tooLarge = tooLarge || rasterTotal > kMaxStoredBytes;
+        // The header's claim is not trusted with memory: the raster grows as it arrives.
         if (!tooLarge)
-            image.raster.reserve(static_cast<std::size_t>(rasterDue));
+            image.raster.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(rasterDue, kMaxReserve)));
         images.push_back(std::move(image));
         if (rasterDue == 0)
             blockHead.clear();
