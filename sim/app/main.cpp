@@ -6,6 +6,8 @@
 #include "server.h"
 #include "tcp_link.h"
 
+#include "sim/mobile_printer.h"
+#include "sim/nv_memory.h"
 #include "sim/options.h"
 #include "sim/printer.h"
 #include "sim/switch_state.h"
@@ -14,6 +16,9 @@
 
 #include <sys/signalfd.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -31,6 +36,28 @@ int fail(const std::string& message)
 {
     std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
     return 1;
+}
+
+// Each print of a stored image as a PBM file: the raster is already rows top
+// down with the leftmost dot in the high bit and 1 for dark, which is P4.
+void writePrints(sim::Printer& printer, const std::string& dir)
+{
+    sim::NvMemory* nv = sim::nvMemoryOf(printer);
+    if (nv == nullptr || dir.empty())
+        return;
+    nv->setPrintSink([dir, warned = false](std::uint64_t number, const std::string& label,
+                                           const sim::NvImage& image) mutable {
+        char counter[24];
+        std::snprintf(counter, sizeof counter, "%04llu", static_cast<unsigned long long>(number));
+        const std::string path = dir + "/print-" + counter + "-" + label + ".pbm";
+        const std::string pbm =
+            "P4\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n" + image.raster;
+        std::string error;
+        if (!simapp::writeFileAtomically(path, pbm, error) && !warned) {
+            warned = true;  // once: a full disk should not flood the log
+            std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        }
+    });
 }
 
 // The one line scripts wait for.
@@ -86,6 +113,12 @@ int main(int argc, char** argv)
     }
 
     sim::Printer printer(*options.personality, config);
+    if (!options.nvPrintDir.empty()) {
+        struct stat st{};
+        if (::stat(options.nvPrintDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return fail("--nv-print-dir " + options.nvPrintDir + ": not a directory");
+        writePrints(printer, options.nvPrintDir);
+    }
     simapp::Recorder recorder;
     recorder.setStatePath(options.statePath);
     std::string error;

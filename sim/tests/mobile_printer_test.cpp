@@ -245,11 +245,62 @@ TEST(CommandTable, HandlerThatNeverCompletesCannotWedgeTheParser)
     EXPECT_EQ(rig.data.substr(0, 2), head);
 }
 
+// A command with a body too long to buffer: the body reaches its reader in
+// the pieces it arrived in, is never searched for commands, and the parser
+// keeps the count of body bytes due across reads.
+TEST(CommandTable, StreamedBodiesArriveInPiecesAndAreNotParsed)
+{
+    Rig rig;
+    std::vector<std::string> pieces;
+    std::vector<std::uint64_t> cuts;
+    rig.printer.commands().addCommand("\x1c\x72"s, [&](std::string_view in) {
+        if (in.size() < 3)
+            return sim::HandlerResult::needMore();
+        sim::BodyReader reader;
+        reader.piece = [&](std::string_view p) { pieces.emplace_back(p); };
+        reader.end = [&] { return "end" + std::to_string(pieces.size()); };
+        reader.cut = [&](std::uint64_t missing) { cuts.push_back(missing); };
+        return sim::HandlerResult::streamed(3, static_cast<unsigned char>(in[2]), std::move(reader));
+    });
+    // The body holds a model query, which is not answered.
+    EXPECT_EQ(rig.feedAll("\x1c\x72\x06" "ab"s), "");
+    EXPECT_EQ(rig.printer.commands().bodyBytesDue(), 4u);
+    EXPECT_EQ(rig.printer.commands().pendingBytes(), 0u);
+    EXPECT_EQ(rig.feedAll(kGsIC), "");
+    EXPECT_EQ(rig.feedAll("z" + kGsIC), "end3_KMP-Z400\0"s);
+    EXPECT_EQ(pieces, (std::vector<std::string>{"ab", kGsIC, "z"}));
+    EXPECT_TRUE(rig.data.empty());
+    EXPECT_EQ(rig.printer.stats().commands, 2u);
+
+    // An empty body ends at once; a body cut by the end of the stream is told so.
+    pieces.clear();
+    EXPECT_EQ(rig.feedAll("\x1c\x72\x00"s), "end0");
+    EXPECT_EQ(rig.feedAll("\x1c\x72\x05xy"s), "");
+    EXPECT_TRUE(rig.printer.endOfStream().empty());
+    EXPECT_EQ(cuts, std::vector<std::uint64_t>{3});
+    EXPECT_EQ(rig.printer.commands().bodyBytesDue(), 0u);
+    EXPECT_EQ(rig.feedAll(kGsIC), "_KMP-Z400\0"s);
+}
+
+TEST(CommandTable, AHandlerCanDeclineItsPrefixAsData)
+{
+    Rig rig;
+    bool awaited = false;
+    rig.printer.commands().addCommand("\x07"s, [&](std::string_view) {
+        return awaited ? sim::HandlerResult::done(1, "taken") : sim::HandlerResult::notCommand();
+    });
+    EXPECT_EQ(rig.feedAll("\x07" + kGsIC), "_KMP-Z400\0"s);
+    EXPECT_EQ(rig.data, "\x07");
+    awaited = true;
+    EXPECT_EQ(rig.feedAll("\x07"s), "taken");
+    EXPECT_EQ(rig.data, "\x07");
+}
+
 TEST(ReceiveReport, KnownVector)
 {
     sim::MobilePrinter printer;
     // The receive statistics lead; the printer's memory follows them.
-    const std::string memory = sim::settingMemoryOf(printer)->report();
+    const std::string memory = sim::settingMemoryOf(printer)->report() + sim::nvMemoryOf(printer)->report();
     EXPECT_EQ(printer.report(), "bytes 0\ncrc32 00000000\ncommands 0\n" + memory);
     printer.receive("1234");
     printer.receive("56789");
@@ -280,7 +331,7 @@ TEST(ReceiveReport, CountsEveryByteInAnyChunking)
     std::snprintf(hex, sizeof hex, "%08x", referenceCrc32(all));
     EXPECT_EQ(printer.report(), "bytes " + std::to_string(all.size()) + "\ncrc32 " + hex +
                                     "\ncommands " + std::to_string(stats.commands) + "\n"
-                                    + sim::settingMemoryOf(printer)->report());
+                                    + sim::settingMemoryOf(printer)->report() + sim::nvMemoryOf(printer)->report());
 }
 
 } // namespace

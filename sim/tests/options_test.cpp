@@ -275,6 +275,49 @@ TEST(Options, MemoryStartsAtTheModelsFactoryStateWithTheGivenChanges)
               "data bits 7 or 8)");
 }
 
+TEST(Options, NvFamilyFollowsTheVersionUnlessForcedAndPreloadsMatchIt)
+{
+    auto r = parse({"--pty"});
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(sim::nvFamilyOf(r.options.printer), sim::NvFamily::KeyCode);
+    EXPECT_EQ(r.options.printer.nv.keysPerBlock, 16u);
+    EXPECT_TRUE(r.options.nvPrintDir.empty());
+
+    r = parse({"--pty", "--version", "_B01.00", "--nv-image", "384x100", "--nv-image=0x0"});
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(sim::nvFamilyOf(r.options.printer), sim::NvFamily::Indexed);
+    ASSERT_EQ(r.options.printer.nv.images.size(), 2u);
+    EXPECT_EQ(r.options.printer.nv.images[0].width, 384);
+    EXPECT_EQ(r.options.printer.nv.images[0].height, 100);
+    EXPECT_TRUE(r.options.printer.nv.images[0].key.empty());
+
+    r = parse({"--pty", "--version", "_B01.00", "--nv-family", "key-code", "--nv-key", "A1=16x2", "--nv-key",
+               "===8x1", "--nv-keys-per-block", "3", "--nv-print-dir", "/tmp/p"});
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(sim::nvFamilyOf(r.options.printer), sim::NvFamily::KeyCode);
+    ASSERT_EQ(r.options.printer.nv.images.size(), 2u);
+    EXPECT_EQ(r.options.printer.nv.images[1].key, "==");
+    EXPECT_EQ(r.options.printer.nv.keysPerBlock, 3u);
+    EXPECT_EQ(r.options.nvPrintDir, "/tmp/p");
+
+    const std::vector<std::vector<std::string_view>> bad = {
+        {"--pty", "--nv-family", "both"},
+        {"--pty", "--nv-keys-per-block", "0"},
+        {"--pty", "--nv-keys-per-block", "1001"},
+        {"--pty", "--nv-key", "A=8x1"},
+        {"--pty", "--nv-key", "A1=8"},
+        {"--pty", "--nv-key", "A1=65536x1"},
+        {"--pty", "--nv-key", std::string_view("A\x01=8x1")},
+        {"--pty", "--nv-image", "8x1"},                           // a key-code printer
+        {"--pty", "--nv-family", "indexed", "--nv-key", "A1=8x1"},  // an indexed one
+        {"--pty", "--nv-key", "A1=65535x65535"},                  // beyond the memory
+    };
+    for (const auto& args : bad)
+        EXPECT_FALSE(sim::parseOptions(args).ok()) << ::testing::PrintToString(args);
+    EXPECT_EQ(parse({"--pty", "--nv-image", "8x1"}).error,
+              "--nv-image works only with an indexed printer; give --nv-key KK=WxH for a key-code one");
+}
+
 TEST(Options, UsageIsShortAndNamesNoCommand)
 {
     const std::string usage = sim::usageText();

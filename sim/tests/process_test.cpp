@@ -447,6 +447,91 @@ TEST(PrinterSimProcess, MemoryWrittenByAHostSurvivesARestart)
     }
 }
 
+// NV images as a host sends them: a raster of several hundred kilobytes in
+// the host's 4096-byte writes, the key list answered block by block as the
+// ACKs come, and prints written out as PBM files.
+std::string le16(std::size_t v)
+{
+    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
+}
+
+std::string nvRaster(std::size_t w, std::size_t h, int seed)
+{
+    std::string r((w + 7) / 8 * h, '\0');
+    for (std::size_t i = 0; i < r.size(); ++i)
+        r[i] = static_cast<char>((i * 13 + static_cast<std::size_t>(seed)) & 0xFF);
+    return r;
+}
+
+bool writeInPieces(int fd, const std::string& bytes, std::size_t piece)
+{
+    for (std::size_t pos = 0; pos < bytes.size(); pos += piece) {
+        if (!writeAll(fd, bytes.substr(pos, piece)))
+            return false;
+    }
+    return true;
+}
+
+TEST(PrinterSimNv, IndexedSetOverTcpWithPrintsAsPbmFiles)
+{
+    StartedSim s;
+    const fs::path prints = s.dir.path() / "prints";
+    fs::create_directory(prints);
+    startRecording(s, {"--tcp", "0", "--version", "_B01.00", "--nv-print-dir", prints.string()});
+    const int c = connectClient(std::stoi(s.line));
+    ASSERT_GE(c, 0);
+    // Two images of 150000 and 120000 bytes: more than a read, more than
+    // the host's own capacity rule allows, one command.
+    const std::string r0 = nvRaster(800, 1500, 1);
+    const std::string r1 = nvRaster(960, 1000, 2);
+    const std::string blocks = "\x01"s + le16(800) + le16(1500) + "\x31" + r0 + "\x01"s + le16(960) + le16(1000) +
+                               "\x31" + r1;
+    const std::size_t length = blocks.size() + 2;
+    std::string defineAll = "\x08\x5e\x37"s + le16(length & 0xFFFF) + le16(length >> 16) + "\x43\x02"s + blocks;
+    ASSERT_TRUE(writeInPieces(c, defineAll, 4096));
+    ASSERT_TRUE(writeAll(c, "\x08\x5e\x4c\x04\x00\x45\x01\x01\x01"s + "\x08\x5e\x4c\x04\x00\x45\x05\x01\x01"s +
+                                "\x1d\x49\x43"s));
+    EXPECT_EQ(readBytes(c, 10), "_KMP-Z400\0"s);
+    ::close(c);
+
+    EXPECT_EQ(readFile(prints / "print-0001-1.pbm"), "P4\n960 1000\n" + r1);
+    EXPECT_FALSE(fs::exists(prints / "print-0002-5.pbm"));  // not stored: nothing printed
+    const std::string report = readFile(s.file("report"));
+    for (const char* line : {"\nnv.family: indexed\n", "\nnv.count: 2\n", "\nnv.image.0: 800x1500 crc32 ",
+                             "\nnv.image.1: 960x1000 crc32 ", "\nnv.prints: 2\nnv.print: 1\nnv.print: 5 missing\n",
+                             "\nnv.malformed: 0\n"})
+        EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+    expectCleanExit(s.sim);
+}
+
+TEST(PrinterSimNv, KeyListOnAPseudoTerminalWaitsForEachAck)
+{
+    StartedSim s;
+    startRecording(s, {"--pty", "--nv-keys-per-block", "1", "--nv-key", "10=8x1"});
+    const int fd = ::open(s.line.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(fd, &tio), 0);
+    ::cfmakeraw(&tio);
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &tio), 0);
+
+    const std::string r = nvRaster(832, 630, 3);  // the longest key-code define
+    const std::string body = "\x30\x43\x30" "A1\x01"s + le16(832) + le16(630) + "\x31" + r;
+    ASSERT_TRUE(writeInPieces(fd, "\x1d\x28\x4c"s + le16(body.size()) + body, 4096));
+    ASSERT_TRUE(writeAll(fd, "\x1d\x28\x4c\x04\x00\x30\x40\x4b\x43"s));
+    EXPECT_EQ(readBytes(fd, 6), "\x37\x72\x41" "10\x00"s);
+    ASSERT_TRUE(writeAll(fd, "\x06"s));
+    EXPECT_EQ(readBytes(fd, 6), "\x37\x72\x40" "A1\x00"s);
+    ASSERT_TRUE(writeAll(fd, "\x06"s + "\x1d\x49\x43"s));
+    EXPECT_EQ(readBytes(fd, 10), "_KMP-Z400\0"s);
+    ::close(fd);
+    const std::string report = readFile(s.file("report"));
+    for (const char* line : {"\nnv.family: key-code\n", "\nnv.count: 2\n", "\nnv.image.10: 8x1 crc32 d202ef8d\n",
+                             "\nnv.image.A1: 832x630 crc32 ", "\nnv.lists: 1\nnv.acks: 2\nnv.cancels: 0\n"})
+        EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+    expectCleanExit(s.sim);
+}
+
 TEST(PrinterSimMisbehaving, ChattersDuringATransferOverTcp)
 {
     StartedSim s;

@@ -57,7 +57,35 @@ std::vector<std::string> CommandParser::parse(bool final)
         dataStart = pos;
     };
 
-    while (pos < all.size()) {
+    for (;;) {
+        if (inBody_) {
+            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(bodyDue_, all.size() - pos));
+            if (n > 0 && body_.piece)
+                body_.piece(all.substr(pos, n));
+            pos += n;
+            dataStart = pos;
+            bodyDue_ -= n;
+            if (bodyDue_ > 0) {
+                if (final) {
+                    if (body_.cut)
+                        body_.cut(bodyDue_);
+                    bodyDue_ = 0;
+                    inBody_ = false;
+                    body_ = {};
+                }
+                break;
+            }
+            inBody_ = false;
+            BodyReader done = std::move(body_);
+            body_ = {};
+            if (done.end) {
+                std::string reply = done.end();
+                if (!reply.empty())
+                    replies.push_back(std::move(reply));
+            }
+        }
+        if (pos >= all.size())
+            break;
         const std::string_view rest = all.substr(pos);
         const Match m = match(rest);
         if (m.longerPossible && !final)
@@ -73,6 +101,15 @@ std::vector<std::string> CommandParser::parse(bool final)
                     ++commands_;
                 if (!r.reply.empty())
                     replies.push_back(std::move(r.reply));
+                if (r.body.piece || r.body.end || r.bodyBytes > 0) {
+                    inBody_ = true;
+                    bodyDue_ = r.bodyBytes;
+                    body_ = std::move(r.body);
+                }
+                continue;
+            }
+            if (r.status == HandlerResult::Status::NotCommand) {
+                ++pos;
                 continue;
             }
             if (!final && rest.size() < kMaxPending)

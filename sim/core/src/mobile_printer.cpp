@@ -9,12 +9,14 @@
 // A lone NUL is the host's "does the port take bytes" probe: swallowed, not
 // a command, no reply. The user setting commands over the printer's memory
 // switches, serial items, sentinels and Bluetooth settings are described in
-// setting_memory.h. Everything else is data and gets no reply.
+// setting_memory.h, the NV image commands in nv_memory.h. Everything else is
+// data and gets no reply.
 // Quirk: the text replies carry their own NUL terminator; the MSR reply is
 // binary and may itself contain NULs.
 #include "sim/mobile_printer.h"
 
 #include "sim/setting_memory.h"
+#include "sim/switch_state.h"
 
 namespace sim {
 
@@ -85,10 +87,42 @@ PrinterConfig configFor(const ModelInfo& model)
 
 std::unique_ptr<PrinterState> makeState(const PrinterConfig& config)
 {
-    return std::make_unique<SettingMemory>(config);
+    return std::make_unique<MobileMemory>(config);
 }
 
 } // namespace
+
+NvFamily nvFamilyOf(const PrinterConfig& config)
+{
+    return config.nv.family.value_or(
+        nvFamilyFor(versionNumberOf(modelCodeOf(config.modelReply), config.versionReply)));
+}
+
+MobileMemory::MobileMemory(const PrinterConfig& config) : settings(config), nv(nvFamilyOf(config), config.nv) {}
+
+void MobileMemory::addCommands(CommandParser& parser)
+{
+    settings.addCommands(parser);
+    nv.addCommands(parser);
+}
+
+const SettingMemory* settingMemoryOf(const Printer& printer)
+{
+    const auto* memory = dynamic_cast<const MobileMemory*>(printer.state());
+    return memory != nullptr ? &memory->settings : nullptr;
+}
+
+const NvMemory* nvMemoryOf(const Printer& printer)
+{
+    const auto* memory = dynamic_cast<const MobileMemory*>(printer.state());
+    return memory != nullptr ? &memory->nv : nullptr;
+}
+
+NvMemory* nvMemoryOf(Printer& printer)
+{
+    auto* memory = dynamic_cast<MobileMemory*>(printer.state());
+    return memory != nullptr ? &memory->nv : nullptr;
+}
 
 constinit const Personality mobilePersonality{
     "mobile", "mobile receipt printer", kCommands, kModels, kDefaultModel, configFor, makeState,

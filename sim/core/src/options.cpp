@@ -1,6 +1,8 @@
 #include "sim/options.h"
 
+#include "sim/mobile_printer.h"
 #include "sim/models.h"
+#include "sim/nv_memory.h"
 #include "sim/setting_memory.h"
 #include "sim/switch_state.h"
 
@@ -81,6 +83,18 @@ cli::OptionRow dialectOption()
     return o;
 }
 
+cli::OptionRow nvFamilyOption()
+{
+    cli::OptionRow o;
+    o.name = "nv-family";
+    o.kind = cli::ValueKind::Choice;
+    o.choices = {{"key-code", 0}, {"indexed", 1}};
+    o.help = "NV image commands to answer: key-code (GS ( L, images under two-character keys) or indexed "
+             "(BS ^ 7 / BS ^ L, one numbered set); the other family gets silence. Without it, taken from "
+             "the version reply: version numbers 21000..100999 indexed, others key-code.";
+    return o;
+}
+
 // One choice per row of the personalities table; the value is the row.
 cli::OptionRow personalityOption()
 {
@@ -157,6 +171,20 @@ cli::ProgramTable makeTable()
              "(eight 0/1), serial.baud, serial.parity, serial.flow, serial.databits, "
              "sentinel.T.start, sentinel.T.end (escaped as above), bt.mode, bt.security, bt.pin, "
              "bt.name; '#' lines are comments, missing keys keep their value."),
+        // The mobile printer's NV images; kept for the run only, not in --state.
+        nvFamilyOption(),
+        integer("nv-keys-per-block", "N", 1, static_cast<long>(NvConfig::kMaxKeysPerBlock),
+                "Key-code printers: keys per key list block; each block waits for the host's ACK.",
+                std::to_string(NvConfig::kDefaultKeysPerBlock)),
+        repeatable(text("nv-key", "KK=WxH",
+                        "Key-code printers: store a blank W x H dot image under the two-character key KK "
+                        "(bytes 20..7e) at start, in the order given.")),
+        repeatable(text("nv-image", "WxH",
+                        "Indexed printers: store a blank W x H dot image as the next index at start.")),
+        text("nv-print-dir", "DIR",
+             "Write each print of a stored NV image to DIR as a PBM file (P4): print-NNNN-LABEL.pbm, NNNN "
+             "counting all prints from 0001, LABEL the index, or the key with bytes other than letters and digits "
+             "as _HH (hex)."),
         // Received bytes.
         text("capture", "FILE", "Append every received byte to FILE."),
         text("report", "FILE",
@@ -165,7 +193,15 @@ cli::ProgramTable makeTable()
              "'setting-mode: on|off', its memory as in --state, 'rejected: N' (refused writes: bad "
              "character or value, outside the setting mode) and 'ignored: N' (commands of the other "
              "dialect or not in this version), each followed by up to 50 lines 'rejected.K: REASON: "
-             "HEX' / 'ignored.K: REASON: HEX'."),
+             "HEX' / 'ignored.K: REASON: HEX'. Then its NV images: 'nv.family: key-code|indexed', "
+             "'nv.count: N', one 'nv.image.LABEL: WxH crc32 HEX8' per image in list order (LABEL the "
+             "key, escaped as in --state with space and colon as \\x20 and \\x3a, or the index; the "
+             "CRC-32 of its raster), 'nv.lists: N', 'nv.acks: N', 'nv.cancels: N' (key lists asked for, "
+             "the ACKs and CANs their blocks took), 'nv.prints: N' with one 'nv.print: LABEL' per print "
+             "in order (the first 1000; ' missing' after a label not stored), 'nv.malformed: N' (defines "
+             "not stored: length, header or blocks wrong) and 'nv.ignored: N' (the other family's "
+             "commands, unknown functions), each followed by up to 50 lines 'nv.malformed.K: REASON: "
+             "HEX' / 'nv.ignored.K: REASON: HEX'."),
         // Test knobs for the replies.
         integer("chunk", "N", 1, kMaxChunk, "Send each reply in pieces of N bytes."),
         integer("chunk-delay", "MS", 0, kMaxDelayMs, "Wait MS between pieces."),
@@ -329,6 +365,70 @@ bool memoryOptions(const cli::ParsedArgs& a, SwitchState& state, std::string& er
     return true;
 }
 
+// "WxH" with both 0..65535.
+std::optional<NvPreload> parseImageSize(std::string_view text)
+{
+    const std::size_t x = text.find('x');
+    if (x == std::string_view::npos)
+        return std::nullopt;
+    const auto w = parseSmallDecimal(text.substr(0, x), 5);
+    const auto h = parseSmallDecimal(text.substr(x + 1), 5);
+    if (!w || !h || *w > 65535 || *h > 65535)
+        return std::nullopt;
+    NvPreload p;
+    p.width = static_cast<std::uint16_t>(*w);
+    p.height = static_cast<std::uint16_t>(*h);
+    return p;
+}
+
+// The NV options onto `config`, for a printer of `family`.
+bool nvOptions(const cli::ParsedArgs& a, NvFamily family, NvConfig& config, std::string& error)
+{
+    if (const auto v = a.value("nv-keys-per-block"))
+        config.keysPerBlock = static_cast<std::size_t>(v->number);
+    const bool indexed = family == NvFamily::Indexed;
+    if (a.has("nv-key") && indexed) {
+        error = "--nv-key works only with a key-code printer; give --nv-image for an indexed one";
+        return false;
+    }
+    if (a.has("nv-image") && !indexed) {
+        error = "--nv-image works only with an indexed printer; give --nv-key KK=WxH for a key-code one";
+        return false;
+    }
+    std::uint64_t total = 0;
+    auto add = [&](NvPreload p) {
+        total += nvRasterBytes(p.width, p.height);
+        if (total > NvMemory::kMaxStoredBytes) {
+            error = "the --nv-key and --nv-image images need more than the NV memory's " +
+                    std::to_string(NvMemory::kMaxStoredBytes) + " bytes";
+            return false;
+        }
+        config.images.push_back(std::move(p));
+        return true;
+    };
+    for (const auto& v : a.values("nv-key")) {
+        const std::string_view text = v.text;
+        auto p = text.size() > 3 && text[2] == '=' ? parseImageSize(text.substr(3)) : std::nullopt;
+        if (!p || !validNvKey(text.substr(0, 2))) {
+            error = "--nv-key: '" + v.text + "' is not KK=WxH with KK two characters 20..7e and W, H 0..65535";
+            return false;
+        }
+        p->key = std::string(text.substr(0, 2));
+        if (!add(std::move(*p)))
+            return false;
+    }
+    for (const auto& v : a.values("nv-image")) {
+        auto p = parseImageSize(v.text);
+        if (!p) {
+            error = "--nv-image: '" + v.text + "' is not WxH with W, H 0..65535";
+            return false;
+        }
+        if (!add(std::move(*p)))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool parseHexBytes(std::string_view hex, std::string& out)
@@ -458,7 +558,8 @@ ParseResult parseOptions(std::span<const std::string_view> args)
 
     const bool memory = a.has("switch") || a.has("serial") || a.has("sentinel") || a.has("bt-mode")
                         || a.has("bt-security") || a.has("bt-pin") || a.has("bt-name") || a.has("dialect")
-                        || a.has("state");
+                        || a.has("state") || a.has("nv-family") || a.has("nv-keys-per-block") || a.has("nv-key")
+                        || a.has("nv-image") || a.has("nv-print-dir");
     if (memory && personality->makeState == nullptr)
         return fail("the memory options work only with a printer that has memory switches");
     if (!memoryOptions(a, o.printer.switches, result.error))
@@ -466,6 +567,11 @@ ParseResult parseOptions(std::span<const std::string_view> args)
     if (const auto v = a.value("dialect"))
         o.printer.dialect = v->number == 0 ? Dialect::Gs : Dialect::Bs;
     o.statePath = a.text("state");
+    if (const auto v = a.value("nv-family"))
+        o.printer.nv.family = v->number == 0 ? NvFamily::KeyCode : NvFamily::Indexed;
+    if (!nvOptions(a, nvFamilyOf(o.printer), o.printer.nv, result.error))
+        return result;
+    o.nvPrintDir = a.text("nv-print-dir");
     return result;
 }
 

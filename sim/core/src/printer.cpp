@@ -48,7 +48,10 @@ std::vector<std::string> Printer::receive(std::string_view bytes)
 
 std::vector<std::string> Printer::endOfStream()
 {
-    return parser_.endOfStream();
+    auto replies = parser_.endOfStream();
+    if (state_)
+        state_->hostGone();
+    return replies;
 }
 
 ReceiveStats Printer::stats() const

@@ -463,9 +463,4 @@ std::string SettingMemory::report() const
     return out;
 }
 
-const SettingMemory* settingMemoryOf(const Printer& printer)
-{
-    return dynamic_cast<const SettingMemory*>(printer.state());
-}
-
 } // namespace sim

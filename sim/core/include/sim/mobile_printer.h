@@ -2,8 +2,10 @@
 // the models that answer them.
 #pragma once
 
+#include "sim/nv_memory.h"
 #include "sim/personality.h"
 #include "sim/printer.h"
+#include "sim/setting_memory.h"
 
 #include <string_view>
 
@@ -18,6 +20,30 @@ inline constexpr std::string_view kQueryMsrMode{"\x1b\x4d\x49", 3};   // ESC M I
 inline constexpr std::string_view kOpenProbe{"\x00", 1};
 
 extern const Personality mobilePersonality;
+
+// What a mobile printer keeps: its user settings (saved in the state file)
+// and its NV images (kept for the run only). Report: the settings' lines,
+// then the NV memory's.
+class MobileMemory : public PrinterState {
+public:
+    explicit MobileMemory(const PrinterConfig& config);
+
+    void addCommands(CommandParser& parser) override;
+    std::string report() const override { return settings.report() + nv.report(); }
+    std::string saveText() const override { return settings.saveText(); }
+    std::uint64_t changes() const override { return settings.changes(); }
+    void hostGone() override { nv.hostGone(); }
+
+    SettingMemory settings;
+    NvMemory nv;
+};
+
+// The NV family a printer with this configuration speaks: forced, else from
+// its version number.
+NvFamily nvFamilyOf(const PrinterConfig& config);
+// The NV memory of a mobile printer, or nullptr for a printer without one.
+const NvMemory* nvMemoryOf(const Printer& printer);
+NvMemory* nvMemoryOf(Printer& printer);
 
 // A printer with the mobile personality.
 class MobilePrinter : public Printer {

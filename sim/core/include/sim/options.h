@@ -34,6 +34,7 @@ struct Options {
     std::string capturePath; // append every received byte here, if not empty
     std::string reportPath;  // keep the receive report here, if not empty
     std::string statePath;   // mobile printer memory: loaded at start if present, kept up to date
+    std::string nvPrintDir;  // each print of a stored NV image written here as a PBM file, if not empty
     // Replies no host reads for this long are dropped.
     std::uint32_t dropAfterMs = 2000;
 };

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "sim/command_parser.h"
+#include "sim/nv_memory.h"
 #include "sim/switch_state.h"
 
 #include <cstdint>
@@ -29,6 +30,9 @@ struct PrinterConfig {
     // dialect when it is forced rather than taken from the version reply.
     SwitchState switches;
     std::optional<Dialect> dialect;
+    // Mobile printers: the NV image memory's family (forced or not), its key
+    // list blocks and the images stored at power-on.
+    NvConfig nv;
 };
 
 // What a personality keeps beyond its configuration (a printer's memory),
@@ -43,6 +47,8 @@ public:
     virtual std::string saveText() const = 0;
     // Counts the changes worth saving; moves whenever saveText() would differ.
     virtual std::uint64_t changes() const = 0;
+    // The host went away; an exchange waiting on it is over.
+    virtual void hostGone() {}
 };
 
 // Everything received so far.
@@ -81,6 +87,7 @@ public:
 
     // The personality's state, if it keeps any.
     const PrinterState* state() const { return state_.get(); }
+    PrinterState* state() { return state_.get(); }
     std::uint64_t stateChanges() const { return state_ ? state_->changes() : 0; }
 
 private:

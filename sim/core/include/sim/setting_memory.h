@@ -119,7 +119,8 @@ private:
     std::vector<Refusal> ignored_;
 };
 
-// The memory of a mobile printer, or nullptr for a printer without one.
+// The memory of a mobile printer, or nullptr for a printer without one
+// (defined with the mobile printer, which keeps it beside its NV memory).
 const SettingMemory* settingMemoryOf(const Printer& printer);
 
 } // namespace sim
