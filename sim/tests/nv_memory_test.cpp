@@ -390,6 +390,8 @@ TEST(NvIndexed, DefineAllLengthMustEndOnItsCountedBlocks)
         {"bad block header", badBlock, "image block 2 does not start 01 .. .. .. .. 31", ""},
         {"no 43", no43, "define-all without 43 after its length", ""},
         {"length below 2", "\x08\x5e\x37\x01\x00\x00\x00\x43"s, "define-all length 1, below 2", ""},
+        {"length beyond any set", "\x08\x5e\x37\xff\xff\xff\x7f\x43\x01"s + "tail",
+         "define-all length 2147483647 beyond any set of images", "tail"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

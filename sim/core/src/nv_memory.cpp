@@ -19,6 +19,8 @@ constexpr std::size_t kDefineAllHeaderSize = 9;
 constexpr std::size_t kBlockHeaderSize = 6;
 constexpr std::size_t kMaxShownBytes = 32;
 constexpr std::uint64_t kMaxReserve = std::uint64_t{1} << 16;
+// The most a define-all can hold: 255 block headers and the memory's worth of rasters.
+constexpr std::uint64_t kMaxDefineAllBody = NvMemory::kMaxStoredBytes + 255 * kBlockHeaderSize;
 
 constexpr std::uint8_t kFunctionSet = 0x30;  // m "0" of GS ( L
 enum Fn : std::uint8_t {
@@ -425,6 +427,12 @@ HandlerResult NvMemory::defineAll(std::string_view in)
         return HandlerResult::needMore();
     const std::string_view header = in.substr(0, kDefineAllHeaderSize);
     const std::uint64_t body = length - 2;
+    if (body > kMaxDefineAllBody) {
+        // A length no set of images could fill (a stray 08 5e 37 in other
+        // data, say) would swallow everything after it: only the header is taken.
+        malformed(header, "define-all length " + std::to_string(length) + " beyond any set of images");
+        return HandlerResult::done(kDefineAllHeaderSize);
+    }
     if (family_ != NvFamily::Indexed) {
         ignore(header, "define-all to a key-code printer");
         return HandlerResult::streamed(kDefineAllHeaderSize, body, {});

@@ -28,7 +28,10 @@
 //     define whose length disagrees with its width and height still takes
 //     exactly as many bytes as its length field says, is logged as
 //     malformed and not stored; so is a define-all whose length does not end
-//     on its c-th block. Define bodies stream through (CommandParser's
+//     on its c-th block. A define-all longer than any set of images could
+//     be (more than kMaxStoredBytes of rasters) takes only its 9 header
+//     bytes, so a stray header in other data cannot swallow the stream.
+//     Define bodies stream through (CommandParser's
 //     streamed bodies), so an image of any size is never buffered whole.
 //   - A printer answers its own family only; the other family's commands are
 //     taken whole and ignored without a reply, so a host that picked the
