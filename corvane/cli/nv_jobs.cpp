@@ -30,17 +30,6 @@ JobResult usage(std::string message)
     return failure(kExitUsage, "usage", std::move(message));
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The brightness of file i under the count rule (checked before).
 int brightnessOf(const Options& options, std::size_t i)
 {
@@ -523,28 +512,7 @@ std::optional<int> NvModelCode(const std::string& text)
 
 std::optional<std::string> UnescapeKey(const std::string& typed)
 {
-    std::string key;
-    for (std::size_t i = 0; i < typed.size(); ++i) {
-        if (typed[i] != '\\') {
-            key.push_back(typed[i]);
-            continue;
-        }
-        if (i + 1 < typed.size() && typed[i + 1] == '\\') {
-            key.push_back('\\');
-            ++i;
-            continue;
-        }
-        if (i + 3 < typed.size() + 0 && (typed[i + 1] == 'x' || typed[i + 1] == 'X')) {
-            const int hi = hexValue(typed[i + 2]), lo = hexValue(typed[i + 3]);
-            if (hi < 0 || lo < 0)
-                return std::nullopt;
-            key.push_back(char(hi * 16 + lo));
-            i += 3;
-            continue;
-        }
-        return std::nullopt;
-    }
-    return key;
+    return platform::cli::unescapeText(typed);
 }
 
 JobResult runNvOffline(const Options& options, std::ostream&)

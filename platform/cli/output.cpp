@@ -149,4 +149,33 @@ std::string Record::json() const
     return out + "}\n";
 }
 
+std::optional<std::string> unescapeText(std::string_view typed)
+{
+    auto hex = [](char c) {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    for (std::size_t i = 0; i < typed.size(); ++i) {
+        if (typed[i] != '\\') {
+            out.push_back(typed[i]);
+        } else if (i + 1 < typed.size() && typed[i + 1] == '\\') {
+            out.push_back('\\');
+            ++i;
+        } else if (i + 3 < typed.size() && (typed[i + 1] == 'x' || typed[i + 1] == 'X') && hex(typed[i + 2]) >= 0
+                   && hex(typed[i + 3]) >= 0) {
+            out.push_back(char(hex(typed[i + 2]) * 16 + hex(typed[i + 3])));
+            i += 3;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
 } // namespace platform::cli

@@ -11,6 +11,7 @@
 //                the printer sent
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,9 @@
 namespace platform::cli {
 
 std::string escapeText(std::string_view bytes);
+// The inverse for typed input: \xHH (either case) and \\; nullopt for any
+// other backslash.
+std::optional<std::string> unescapeText(std::string_view typed);
 std::string jsonString(std::string_view bytes);
 // "text" with '\\' as \\, '"' as \" and bytes outside 0x20..0x7E as \xHH.
 std::string quoteText(std::string_view bytes);

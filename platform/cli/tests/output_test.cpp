@@ -96,5 +96,16 @@ TEST(RecordOutput, QuotedTextAndNestedRecords)
     EXPECT_EQ(outer.json(), "{\"identity\": {\"model\": \"Z\"}, \"settings\": {\"n\": 1, \"name\": \" x\\\"\"}}\n");
 }
 
+TEST(Unescape, ReadsBackWhatEscapeTextWritesAndRefusesOtherBackslashes)
+{
+    const std::string bytes("A\\\x00\x7f\xff z", 7);
+    EXPECT_EQ(unescapeText(escapeText(bytes)), bytes);
+    EXPECT_EQ(unescapeText("\\X4a\\x4A"), std::optional<std::string>("JJ"));
+    EXPECT_EQ(unescapeText("\\n"), std::nullopt);
+    EXPECT_EQ(unescapeText("\\x4"), std::nullopt);
+    EXPECT_EQ(unescapeText("\\xg0"), std::nullopt);
+    EXPECT_EQ(unescapeText("end\\"), std::nullopt);
+}
+
 } // namespace
 } // namespace platform::cli
