@@ -87,7 +87,7 @@ def logos(tmp_path):
 class TestRoundTrip:
     def test_list_download_print_delete(self, corvane_cli, transports, logos, tmp_path, family, link, sim_args):
         indexed = family == "indexed"
-        p = transports[link](*sim_args)
+        p = transports[link](*sim_args, capture=True)
         r = corvane_cli("nv", "list", via=p)
         assert r.rc == EXIT_OK, r.describe()
         assert r.out.splitlines() == [f"family: {family}", "count: 0"]
@@ -129,7 +129,7 @@ class TestRoundTrip:
 
 class TestRefusals:
     def test_a_key_the_printer_holds_is_refused_before_any_image_is_sent(self, corvane_cli, pty_printer, logos):
-        p = pty_printer(*KEYED, "--nv-key", "10=8x1")
+        p = pty_printer(*KEYED, "--nv-key", "10=8x1", capture=True)
         r = corvane_cli("nv", "download", "--key", "10", "--key", "20", *logos, via=p)
         expect_error(r, EXIT_FAILED, "error key: Exists address!")
         assert [label for label, _ in nv_images(settled(p.sim))] == ["10"]
@@ -139,10 +139,10 @@ class TestRefusals:
         assert "key 11" in r.out.splitlines()[0]
 
     def test_operations_of_the_other_family(self, corvane_cli, pty_printer):
-        keyed = pty_printer(*KEYED)
+        keyed = pty_printer(*KEYED, capture=True)
         expect_error(corvane_cli("nv", "print", "--index", "0", via=keyed), EXIT_FAILED,
                      "error unsupported: Not supported operation!")
-        indexed = pty_printer(*INDEXED)
+        indexed = pty_printer(*INDEXED, capture=True)
         expect_error(corvane_cli("nv", "delete", "AB", via=indexed), EXIT_FAILED,
                      "error unsupported: Not supported operation!")
         expect_error(corvane_cli("nv", "print", "AB", via=indexed), EXIT_FAILED,
