@@ -55,6 +55,8 @@ echo "\$ corvane-cli ${args[*]} identify" >&2
 "$build/corvane/cli/corvane-cli" "${args[@]}" identify
 echo "\$ corvane-cli ${args[*]} switches get" >&2
 "$build/corvane/cli/corvane-cli" "${args[@]}" switches get
+echo "\$ corvane-cli ${args[*]} nv list" >&2
+"$build/corvane/cli/corvane-cli" "${args[@]}" nv list
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "demo: opening the Corvane window (close it to end the demo)" >&2

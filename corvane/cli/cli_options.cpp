@@ -180,11 +180,11 @@ ProgramTable makeTable()
         }(),
         flag("bluetooth", "switches set: also write the Bluetooth settings (name, PIN, mode, security)."),
         text("model", "NAME|CODE",
-             "nv: the printer the images are for: KMP-Z400, KMP-Z400W, KMP-Z400II, VX 440, KMP-Z600, "
+             "nv convert/preview: the printer the images are for (a download takes the printer that answers): KMP-Z400, KMP-Z400W, KMP-Z400II, VX 440, KMP-Z600, "
              "KMP-Z800 or the model code (400, 401, 402, 440, 600, 800). Default KMP-Z400. The wide models "
              "(600, 800) take 832 dots in the key-code family; everything else 384."),
         choice("family", {{"key-code", 0}, {"indexed", 1}}, "key-code",
-               "nv: the printer's NV command family (indexed: firmware numbers 21000..100999)."),
+               "nv convert/preview: the printer's NV command family (indexed: firmware numbers 21000..100999)."),
         [] {
             OptionRow o = integer("brightness", 0, 100, "0",
                                   "nv: lighten the printed dots (0 none .. 100 at most one dot in 16). Given "
@@ -195,7 +195,7 @@ ProgramTable makeTable()
         }(),
         [] {
             OptionRow o = text("key", "KK",
-                               "nv convert: the key code of one image: exactly two bytes, \\xHH escapes "
+                               "nv convert/download: the key code of one image: exactly two bytes, \\xHH escapes "
                                "allowed, no NUL, no duplicates; give one per file, in order.");
             o.repeatable = true;
             return o;
