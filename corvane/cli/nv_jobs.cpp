@@ -140,8 +140,14 @@ Record convertLines(const CCommonNv& nv, const std::vector<std::string>& keys)
         const unsigned h = command.data[at + 2] | (command.data[at + 3] << 8);
         std::string line = image.name + " " + std::to_string(image.width) + "x" + std::to_string(image.height)
                            + " -> " + std::to_string(w) + "x" + std::to_string(h) + " ";
-        line += nv.commandsTarget.indexed ? "index " + std::to_string(i) : "key " + keys[i];
-        line += " " + std::to_string(command.data.size() - header) + " bytes, estimate " + std::to_string(image.size);
+        // Appended piece by piece: GCC 12 at -O3 reports a false overlap for
+        // a chain of temporaries here.
+        line += nv.commandsTarget.indexed ? "index " : "key ";
+        line += nv.commandsTarget.indexed ? std::to_string(i) : keys[i];
+        line += ' ';
+        line += std::to_string(command.data.size() - header);
+        line += " bytes, estimate ";
+        line += std::to_string(image.size);
         lines.text("image " + std::to_string(image.number), line);
         ++i;
     }
@@ -275,12 +281,19 @@ JobResult preview(const Options& options)
 
 // The job's message as one line: the window's texts start with a blank and
 // break the line before their advice.
-std::string oneLine(std::string text)
+std::string oneLine(const std::string& text)
 {
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;)
-        text.replace(at, 2, " ");
-    const std::size_t first = text.find_first_not_of(' ');
-    return first == std::string::npos ? std::string() : text.substr(first);
+    std::string line;
+    line.reserve(text.size());
+    for (std::size_t i = text.find_first_not_of(' '); i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            line.push_back(' ');
+            ++i;
+        } else {
+            line.push_back(text[i]);
+        }
+    }
+    return line;
 }
 
 JobResult nvJobFailure(const platform::JobResult& job, const CCommonUtil& util)

@@ -36,9 +36,13 @@ inline Bytes printIndex(std::uint8_t i) { return {0x08, 0x5E, 0x4C, 0x04, 0x00, 
 // 37 72 s keys 00
 inline Bytes keyBlock(std::uint8_t status, const std::string& keys)
 {
-    Bytes b{0x37, 0x72, status};
-    b.insert(b.end(), keys.begin(), keys.end());
-    b.push_back(0x00);
+    // Filled in place: GCC 12 at -O3 reports a false overflow for an insert
+    // into a vector made from an initializer list.
+    Bytes b(keys.size() + 4, 0x00);
+    b[0] = 0x37;
+    b[1] = 0x72;
+    b[2] = status;
+    std::copy(keys.begin(), keys.end(), b.begin() + 3);
     return b;
 }
 
