@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -26,6 +27,14 @@ public:
                                     const QString& filter) = 0;
     virtual QString getSaveFileName(QWidget* parent, const QString& caption, const QString& initialPath,
                                     const QString& filter) = 0;
+    // Several files at once, in the order the dialog gives them; empty when
+    // the user cancelled.
+    virtual QStringList getOpenFileNames(QWidget* parent, const QString& caption, const QString& initialPath,
+                                         const QString& filter) = 0;
+    // A save dialog that appends `defaultSuffix` (without the dot) to a name
+    // typed without one before it asks whether to replace an existing file.
+    virtual QString getSaveFileNameWithSuffix(QWidget* parent, const QString& caption, const QString& initialPath,
+                                              const QString& filter, const QString& defaultSuffix) = 0;
 };
 
 // Real message boxes and file dialogs.
@@ -40,6 +49,10 @@ public:
                             const QString& filter) override;
     QString getSaveFileName(QWidget* parent, const QString& caption, const QString& initialPath,
                             const QString& filter) override;
+    QStringList getOpenFileNames(QWidget* parent, const QString& caption, const QString& initialPath,
+                                 const QString& filter) override;
+    QString getSaveFileNameWithSuffix(QWidget* parent, const QString& caption, const QString& initialPath,
+                                      const QString& filter, const QString& defaultSuffix) override;
 };
 
 } // namespace platform::qt

@@ -47,4 +47,22 @@ QString QtPrompter::getSaveFileName(QWidget* parent, const QString& caption, con
     return QFileDialog::getSaveFileName(parent, caption, initialPath, filter);
 }
 
+QStringList QtPrompter::getOpenFileNames(QWidget* parent, const QString& caption, const QString& initialPath,
+                                         const QString& filter)
+{
+    return QFileDialog::getOpenFileNames(parent, caption, initialPath, filter);
+}
+
+QString QtPrompter::getSaveFileNameWithSuffix(QWidget* parent, const QString& caption, const QString& initialPath,
+                                              const QString& filter, const QString& defaultSuffix)
+{
+    QFileDialog dialog(parent, caption, initialPath, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
 } // namespace platform::qt

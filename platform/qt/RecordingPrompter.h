@@ -18,7 +18,7 @@ struct RecordedMessage {
 };
 
 struct RecordedFileDialog {
-    QString kind;      // "open", "save"
+    QString kind;      // "open", "open-many", "save"
     QString caption;
     QString initialPath;
     QString filter;
@@ -52,10 +52,28 @@ public:
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
 
+    QStringList getOpenFileNames(QWidget*, const QString& caption, const QString& initialPath,
+                                 const QString& filter) override
+    {
+        fileDialogs.append({QStringLiteral("open-many"), caption, initialPath, filter});
+        return fileListAnswers.isEmpty() ? QStringList() : fileListAnswers.takeFirst();
+    }
+    // As a save dialog does: the suffix is added to a name typed without one.
+    QString getSaveFileNameWithSuffix(QWidget*, const QString& caption, const QString& initialPath,
+                                      const QString& filter, const QString& defaultSuffix) override
+    {
+        fileDialogs.append({QStringLiteral("save"), caption, initialPath, filter});
+        QString answer = fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+        if (!answer.isEmpty() && !answer.section(QLatin1Char('/'), -1).contains(QLatin1Char('.')))
+            answer += QLatin1Char('.') + defaultSuffix;
+        return answer;
+    }
+
     QList<RecordedMessage> messages;
     QList<RecordedFileDialog> fileDialogs;
     QList<bool> questionAnswers;
     QStringList fileAnswers;   // an empty entry answers "Cancel"
+    QList<QStringList> fileListAnswers;   // for getOpenFileNames; an empty list answers "Cancel"
 };
 
 } // namespace platform::qt::testing
