@@ -3,17 +3,26 @@
 // every pixel once), so conversion / pass is the figure to watch; the goal
 // is at most 3. Decoding the file is measured on its own.
 //
+// The preview: a slider move relightens the cached stretched picture, a
+// new selection reads, decodes and stretches the file; reload / slider says
+// what the cache saves on every slider move.
+//
 //   nv_convert_bench [--benchmark_min_time=0.2]
 #include "corvane/nv/NvConvert.h"
+#include "corvane/nv/NvPreview.h"
 #include "platform/bitmap.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -119,6 +128,66 @@ void BM_Decode(benchmark::State& state)
     }
 }
 
+// The test picture as a file, for the preview's reload (which reads it).
+class PreviewFile {
+public:
+    PreviewFile()
+        : path_((std::filesystem::temp_directory_path()
+                 / ("nv_convert_bench_" + std::to_string(::getpid()) + ".bmp")).string())
+    {
+        const auto& file = bmpFile();
+        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    }
+    ~PreviewFile()
+    {
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+const PreviewFile& previewFile()
+{
+    static const PreviewFile file;
+    return file;
+}
+
+constexpr std::uint32_t kPreviewBox = 200;
+
+void BM_PreviewReload(benchmark::State& state)
+{
+    const std::string& path = previewFile().path();
+    for (auto _ : state) {
+        corvane::nv::PreviewPicture picture;
+        std::string reason;
+        if (!picture.Load(path, kPreviewBox, &reason)) {
+            state.SkipWithError(reason.c_str());
+            break;
+        }
+        benchmark::DoNotOptimize(picture.pixels().data());
+    }
+}
+
+void BM_PreviewSlider(benchmark::State& state)
+{
+    corvane::nv::PreviewPicture picture;
+    std::string reason;
+    if (!picture.Load(previewFile().path(), kPreviewBox, &reason)) {
+        state.SkipWithError(reason.c_str());
+        return;
+    }
+    int brightness = 0;
+    for (auto _ : state) {
+        brightness = (brightness + 7) % 101;
+        std::vector<platform::Rgb> shown = picture.Lightened(brightness);
+        benchmark::DoNotOptimize(shown.data());
+    }
+}
+
 } // namespace
 
 // Keeps each run's CPU time (steadier than wall time on a shared machine)
@@ -139,6 +208,8 @@ BENCHMARK(BM_ReadPass)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Convert<832>)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Convert<384>)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Decode)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PreviewReload)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PreviewSlider)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
@@ -146,12 +217,14 @@ int main(int argc, char** argv)
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto& t = reporter.timePerIteration;
-    const auto pass = t.find("BM_ReadPass");
-    if (pass == t.end() || pass->second <= 0)
-        return 0;
-    for (const char* name : {"BM_Convert<832>", "BM_Convert<384>", "BM_Decode"})
-        if (const auto it = t.find(name); it != t.end())
-            std::printf("ratio %s / BM_ReadPass: %.2f\n", name, it->second / pass->second);
+    if (const auto pass = t.find("BM_ReadPass"); pass != t.end() && pass->second > 0)
+        for (const char* name : {"BM_Convert<832>", "BM_Convert<384>", "BM_Decode"})
+            if (const auto it = t.find(name); it != t.end())
+                std::printf("ratio %s / BM_ReadPass: %.2f\n", name, it->second / pass->second);
+    const auto reload = t.find("BM_PreviewReload");
+    const auto slider = t.find("BM_PreviewSlider");
+    if (reload != t.end() && slider != t.end() && slider->second > 0)
+        std::printf("ratio BM_PreviewReload / BM_PreviewSlider: %.1f\n", reload->second / slider->second);
     benchmark::Shutdown();
     return 0;
 }
