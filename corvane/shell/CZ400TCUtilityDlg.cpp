@@ -3,6 +3,9 @@
 #include "corvane/link/ConnectionName.h"
 #include "corvane/shell/CAboutDlg.h"
 #include "corvane/firmware/CFirmwarednDlg.h"
+#include "corvane/nv/NvJob.h"
+#include "corvane/nv/gui/CNVDlg.h"
+#include "corvane/nv/gui/CNvProDlg.h"
 #include "corvane/switches/CDlgTLVR.h"
 #include "corvane/switches/CDlg_MsrAdvance.h"
 #include "corvane/switches/CTlvrProDlg.h"
@@ -163,11 +166,9 @@ void CZ400TCUtilityDlg::buildControls()
         button->setAutoDefault(false);
     // Enter ends the window like "Exit", as the dialog's OK command does.
     exit_->setDefault(true);
-    // The memory switch editor and the NV image manager are not part of this
-    // build yet: offered, but not usable.
-    nvImage_->setEnabled(false);
 
     connect(telvara_, &QPushButton::clicked, this, &CZ400TCUtilityDlg::OnTelvara);
+    connect(nvImage_, &QPushButton::clicked, this, &CZ400TCUtilityDlg::OnNvImageManager);
     connect(firmware_, &QPushButton::clicked, this, &CZ400TCUtilityDlg::OnFirmwareManager);
     connect(exit_, &QPushButton::clicked, this, &CZ400TCUtilityDlg::OnExit);
 
@@ -448,6 +449,30 @@ void CZ400TCUtilityDlg::OnTelvara()
         services_.prompter.information(this, QString::fromStdString(caption), QString::fromLatin1(text.c_str()), {});
     };
     RunTlvrEditor(tlvr_, services_.registry, hooks);
+}
+
+void CZ400TCUtilityDlg::OnNvImageManager()
+{
+    ReadControls();
+    util_.settings = settings_;
+    util_.ApplyPortSettings();
+    nv_.printerIdentified = 0;
+    const platform::JobResult opened =
+        CNvProDlg::RunNvJob(nv_, kNvJobAddresses, services_.registry, this, {}, 0, services_.clock);
+    if (opened.end != platform::JobEnd::Ok) {
+        if (util_.port.IsOpen())
+            util_.port.Close();
+        QString text = QString::fromStdString(opened.message);
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        services_.prompter.warning(this, QString::fromUtf8(shell_text::kProgramCaption), text, QString());
+        return;
+    }
+    {
+        CNVDlg manager(nv_, services_.registry, services_.prompter, this, services_.clock);
+        manager.exec();
+    }
+    if (util_.port.IsOpen())
+        util_.port.Close();
 }
 
 void CZ400TCUtilityDlg::OnFirmwareManager()

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "corvane/link/CCommonUtil.h"
+#include "corvane/nv/CCommonNv.h"
 #include "corvane/switches/CCommonTlvr.h"
 #include "corvane/shell/ShellCommon.h"
 #include "corvane/shell/StoredConnection.h"
@@ -54,6 +55,9 @@ public:
     void OnExit();
     // "Telvara": the memory switch editor (get, pages, set or default, save).
     void OnTelvara();
+    // "NV Image Manager": reads the printer's addresses, then opens the
+    // manager on them; the port is closed when it ends.
+    void OnNvImageManager();
     void OnFirmwareManager();
     void OnAbout();
 
@@ -73,6 +77,9 @@ private:
     CCommonUtil util_;
     // The memory switch record of this run, kept between editor sessions.
     CCommonTlvr tlvr_;
+    // The NV images of this run: the image list outlives each manager
+    // session (it is restored from the registry when the manager opens).
+    CCommonNv nv_{util_};
     PortSettings settings_;
 
     QLabel* portLabel_ = nullptr;

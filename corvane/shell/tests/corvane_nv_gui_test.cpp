@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QTableWidget>
@@ -198,9 +199,11 @@ private:
         auto* button = control<QPushButton>(&main, main_id::kNvImageManager);
         QVERIFY(button && button->isEnabled());
         managerSeen_ = false;
-        QTimer watch;
-        watch.setInterval(20);
-        connect(&watch, &QTimer::timeout, this, [&] {
+        // Two timers: a timer does not fire again while its own handler
+        // runs, and the manager's handler runs the nested windows.
+        QTimer helper;
+        helper.setInterval(20);
+        connect(&helper, &QTimer::timeout, this, [&] {
             QWidget* top = QApplication::activeModalWidget();
             if (!top || !top->isVisible())
                 return;
@@ -221,14 +224,20 @@ private:
                 return;
             }
             if (auto* progress = qobject_cast<CNvProDlg*>(top)) {
-                if (grabProgress_) {
+                auto* bar = control<QProgressBar>(progress, nv_id::kProgress);
+                if (grabProgress_ && bar && bar->value() >= 30) {
                     grabProgress_ = false;
                     grab(progress, QStringLiteral("nv-progress-dialog.png"));
                 }
                 return;
             }
-            auto* manager = qobject_cast<CNVDlg*>(top);
-            if (!manager || managerSeen_)
+        });
+        helper.start();
+        QTimer watch;
+        watch.setInterval(20);
+        connect(&watch, &QTimer::timeout, this, [&] {
+            auto* manager = qobject_cast<CNVDlg*>(QApplication::activeModalWidget());
+            if (!manager || !manager->isVisible() || managerSeen_)
                 return;
             managerSeen_ = true;
             onManager(*manager);
@@ -342,6 +351,7 @@ private slots:
             QCOMPARE(control<QLabel>(&dlg, nv_id::kInfo)->text(), dlg.InfoText());
             setBrightness(dlg, 0, 20);
             setBrightness(dlg, 2, 60);
+            table->setCurrentCell(0, 1);
             grab(&dlg, QStringLiteral("nv-manager.png"));
 
             control<QCheckBox>(&dlg, nv_id::kAutoAddressing)->setChecked(true);
@@ -492,8 +502,9 @@ private slots:
             dlg.OnPrintAll();
             dlg.OnExit();
         });
-        QVERIFY(texts().size() >= 2);
-        QCOMPARE(texts().last(), QStringLiteral(" Failed to write data!\nPlease check your printer."));
+        // The refresh failed, and Print All had no stale keys to send: the
+        // printer's line is gone, so its job ends at the port.
+        QCOMPARE(texts(), (QStringList{"Failed to read NV image address!", "Port open error!"}));
     }
 
     void aPrinterThatDoesNotAnswerKeepsTheManagerClosed()
