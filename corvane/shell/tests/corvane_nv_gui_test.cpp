@@ -507,6 +507,144 @@ private slots:
         QCOMPARE(texts(), (QStringList{"Failed to read NV image address!", "Port open error!"}));
     }
 
+    // --- the manager on its own, its jobs recorded instead of run ---
+
+    void removingRowsOneAndThreeRemovesExactlyThoseImages()
+    {
+        CCommonUtil util;
+        CCommonNv nv(util);
+        for (int i = 0; i < 5; ++i)
+            writeLogo(path(QStringLiteral("img%1.bmp").arg(i + 1)), 8, 8);
+        CNVDlg dlg(nv, *store_, *prompter_);
+        QStringList files;
+        for (int i = 0; i < 5; ++i)
+            files << path(QStringLiteral("img%1.bmp").arg(i + 1));
+        prompter_->fileListAnswers.append(files);
+        dlg.OnAddImage();
+        auto* table = control<QTableWidget>(&dlg, nv_id::kImageList);
+        QCOMPARE(table->rowCount(), 5);
+        // The current row (what the slider edits) is row 4; the selection is rows 1 and 3.
+        table->setCurrentCell(4, 0);
+        table->clearSelection();
+        table->selectionModel()->select(table->model()->index(0, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        table->selectionModel()->select(table->model()->index(2, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        prompter_->questionAnswers.append(true);
+        dlg.OnRemoveImages();
+        QStringList names;
+        for (const NvImage& image : nv.images)
+            names << QString::fromStdString(image.name) + QLatin1Char('#') + QString::number(image.number);
+        QCOMPARE(names, (QStringList{"img2.bmp#1", "img4.bmp#2", "img5.bmp#3"}));
+        // Nothing is selected afterwards: a slider move changes no image.
+        QCOMPARE(dlg.SelectedNumber(), -1);
+        control<QSlider>(&dlg, nv_id::kSlider)->setValue(77);
+        for (const NvImage& image : nv.images)
+            QCOMPARE(image.brightness, 0);
+        // And with nothing selected Remove says so.
+        dlg.OnRemoveImages();
+        QCOMPARE(prompter_->messages.last().text, QStringLiteral("Without a BMP file being selected."));
+        dlg.reject();
+    }
+
+    void cancelledAddressesSendAndWriteNothing()
+    {
+        CCommonUtil util;
+        CCommonNv nv(util);
+        nv.addresses = {"10"};
+        writeLogo(path("one.bmp"), 8, 8);
+        CNVDlg dlg(nv, *store_, *prompter_);
+        QList<int> jobs;
+        dlg.SetJobRunner([&](int job, const std::string&, int) {
+            jobs << job;
+            return platform::JobResult{platform::JobEnd::Ok, {}, 0};
+        });
+        QList<std::vector<std::string>> asked;
+        dlg.SetAddressAsker([&](const std::vector<std::string>& existing) -> std::optional<std::string> {
+            asked << existing;
+            return std::nullopt;
+        });
+        prompter_->fileListAnswers.append({path("one.bmp")});
+        dlg.OnAddImage();
+        dlg.OnDownload();
+        QCOMPARE(jobs, QList<int>{});
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0], std::vector<std::string>{"10"});
+        QCOMPARE(prompter_->messages.last().text, QStringLiteral("Cancel to download image."));
+        const QString prn = path("never.prn");
+        prompter_->fileAnswers.append(prn);
+        dlg.OnSaveAs();
+        QVERIFY(!QFile::exists(prn));
+        QCOMPARE(asked.last(), std::vector<std::string>{});   // a file's keys are checked among themselves
+        dlg.reject();
+    }
+
+    void automaticAddressingStopsWhenNoKeyIsLeft()
+    {
+        CCommonUtil util;
+        CCommonNv nv(util);
+        for (int first = '1'; first <= '~'; ++first)
+            for (int second = '0'; second <= '9'; ++second)
+                nv.addresses.push_back(std::string{char(first), char(second)});
+        writeLogo(path("one.bmp"), 8, 8);
+        CNVDlg dlg(nv, *store_, *prompter_);
+        QList<int> jobs;
+        dlg.SetJobRunner([&](int job, const std::string&, int) {
+            jobs << job;
+            return platform::JobResult{platform::JobEnd::Ok, {}, 0};
+        });
+        prompter_->fileListAnswers.append({path("one.bmp")});
+        dlg.OnAddImage();
+        control<QCheckBox>(&dlg, nv_id::kAutoAddressing)->setChecked(true);
+        dlg.OnDownload();
+        QCOMPARE(jobs, QList<int>{});
+        QCOMPARE(prompter_->messages.last().text, QStringLiteral("No free address is left for automatic addressing!"));
+        dlg.reject();
+    }
+
+    void aCommandFileThatCannotBeWrittenLeavesTheOldOne()
+    {
+        CCommonUtil util;
+        CCommonNv nv(util);
+        writeLogo(path("one.bmp"), 8, 8);
+        const QString prn = path("old.prn");
+        {
+            QFile old(prn);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old contents");
+        }
+        CNVDlg dlg(nv, *store_, *prompter_);
+        prompter_->fileListAnswers.append({path("one.bmp")});
+        dlg.OnAddImage();
+        control<QCheckBox>(&dlg, nv_id::kAutoAddressing)->setChecked(true);
+        prompter_->fileAnswers.append(path("no-such-folder/new.prn"));
+        dlg.OnSaveAs();
+        QCOMPARE(prompter_->messages.last().text, QStringLiteral("Failed to save print file!"));
+        QVERIFY(prompter_->messages.last().details.contains(QStringLiteral("no-such-folder")));
+        QCOMPARE(prompter_->messages.last().caption, QStringLiteral("NV Image Manager"));
+        // The file the bitmap changed under is refused before anything is built.
+        writeLogo(path("one.bmp"), 1, 1);
+        QFile::resize(path("one.bmp"), 20);
+        prompter_->fileAnswers.append(prn);
+        dlg.OnSaveAs();
+        QCOMPARE(prompter_->messages.last().text, QStringLiteral("Failed to load image file!"));
+        QCOMPARE(readAll(prn), QByteArray("old contents"));
+        dlg.reject();
+    }
+
+    void anUnwritableListIsReportedOnClose()
+    {
+        CCommonUtil util;
+        CCommonNv nv(util);
+        auto dlg = std::make_unique<CNVDlg>(nv, *store_, *prompter_);
+        platform::RegistryStore::setBeforeReplaceHook([](const std::string& temporary) { QFile::remove(QString::fromStdString(temporary)); });
+        dlg->OnExit();
+        platform::RegistryStore::setBeforeReplaceHook(nullptr);
+        QVERIFY(!dlg->ListSaved());
+        QCOMPARE(prompter_->messages.last().text, QStringLiteral("Failed to save the image list!"));
+        QVERIFY(prompter_->messages.last().details.contains(QStringLiteral("registry.reg")));
+    }
+
     void aPrinterThatDoesNotAnswerKeepsTheManagerClosed()
     {
         Simulator sim(dir_->path(), {"--silent"});
