@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 
 namespace corvane::nv {
 
@@ -111,9 +112,21 @@ double PreviewAdd(int brightness)
 
 bool PreviewPicture::Load(const std::string& path, std::uint32_t boxWidth, std::string* reason)
 {
+    return load(boxWidth, reason,
+                [&path](platform::BitmapSink& sink) { return platform::decodeBmpFile(path, sink); });
+}
+
+bool PreviewPicture::LoadBytes(std::span<const std::uint8_t> file, std::uint32_t boxWidth, std::string* reason)
+{
+    return load(boxWidth, reason, [file](platform::BitmapSink& sink) { return platform::decodeBmp(file, sink); });
+}
+
+bool PreviewPicture::load(std::uint32_t boxWidth, std::string* reason,
+                          const std::function<platform::BitmapStatus(platform::BitmapSink&)>& decode)
+{
     Clear();
     Stretcher stretcher(boxWidth);
-    const platform::BitmapStatus status = platform::decodeBmpFile(path, stretcher);
+    const platform::BitmapStatus status = decode(stretcher);
     if (!status.ok()) {
         if (reason)
             *reason = status.error == platform::BitmapError::Refused && !stretcher.refusal_.empty()

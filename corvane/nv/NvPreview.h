@@ -15,6 +15,8 @@
 #include "platform/bitmap.h"
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,8 @@ public:
     // why. A bitmap that scales to nothing (a zero height or width) loads
     // as an empty picture.
     bool Load(const std::string& path, std::uint32_t boxWidth, std::string* reason);
+    // The same from a file's bytes in memory.
+    bool LoadBytes(std::span<const std::uint8_t> file, std::uint32_t boxWidth, std::string* reason);
     void Clear();
 
     std::uint32_t width() const { return width_; }
@@ -59,6 +63,9 @@ public:
     std::vector<platform::Rgb> Lightened(int brightness) const;
 
 private:
+    bool load(std::uint32_t boxWidth, std::string* reason,
+              const std::function<platform::BitmapStatus(platform::BitmapSink&)>& decode);
+
     std::uint32_t width_ = 0, height_ = 0;
     std::uint32_t sourceWidth_ = 0, sourceHeight_ = 0;
     std::vector<platform::Rgb> pixels_;
