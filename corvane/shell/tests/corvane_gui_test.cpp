@@ -155,8 +155,8 @@ private slots:
                  QStringLiteral(" * Select Menu \n This application is Corvane. You can change communication "
                                 "setting, code page and download NV image, etc."));
         QVERIFY(control<QPushButton>(&dlg, main_id::kFirmwareManager)->isEnabled());
+        QVERIFY(control<QPushButton>(&dlg, main_id::kTelvara)->isEnabled()); // the memory switch editor
         QVERIFY(control<QPushButton>(&dlg, main_id::kNvImageManager)->isEnabled()); // the NV image manager
-        QVERIFY(!control<QPushButton>(&dlg, main_id::kNvImageManager)->isEnabled());
         QCOMPARE(control<QPushButton>(&dlg, main_id::kExit)->text(), QStringLiteral("Exit"));
         QVERIFY(prompter_->messages.isEmpty());
 
