@@ -12,34 +12,6 @@
 #include <QVBoxLayout>
 
 namespace corvane {
-namespace {
-
-// Runs each phase of `inner` with the window's input held back, and hands
-// it over again when the phase has ended: a click on "Cancel" during a
-// blocking read reaches the button between phases, where a cancel can be
-// honoured, and nothing else can re-enter the window mid-phase.
-class HeldPhases final : public platform::Job {
-public:
-    HeldPhases(platform::Job& inner, QWidget* window) : inner_(inner), window_(window) {}
-
-    platform::JobNext start() override
-    {
-        platform::qt::UserInputHold hold(window_);
-        return inner_.start();
-    }
-    platform::JobNext fire(int timerId) override
-    {
-        platform::qt::UserInputHold hold(window_);
-        return inner_.fire(timerId);
-    }
-    platform::JobResult cancelled() override { return inner_.cancelled(); }
-
-private:
-    platform::Job& inner_;
-    QWidget* window_;
-};
-
-} // namespace
 
 CTlvrProDlg::CTlvrProDlg(CCommonTlvr& record, int mode, QWidget* parent)
     : QDialog(parent), ownJob_(std::make_unique<TlvrJob>(record, mode)), job_(*ownJob_), mode_(mode),
@@ -102,7 +74,7 @@ void CTlvrProDlg::build()
         progress_->repaint();
     });
     job_.setObserver(view_.get());
-    heldPhases_ = std::make_unique<HeldPhases>(job_, this);
+    heldPhases_ = std::make_unique<platform::qt::InputHeldJob>(job_, this);
     connect(&driver_, &platform::qt::QtJobDriver::finished, this, &CTlvrProDlg::onFinished);
 }
 

@@ -7,6 +7,8 @@
 // ends. Input to other windows (a message box shown meanwhile) passes.
 #pragma once
 
+#include "platform/job.h"
+
 #include <QObject>
 #include <QPointer>
 
@@ -39,6 +41,36 @@ private:
 
     QPointer<QWidget> window_;
     std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> held_;
+};
+
+// Runs each phase of `inner` (and its cancel, which may still send) with
+// the window's input held, handing it over when the phase has ended: a
+// click on Cancel, an Escape or a close during a blocking read or write
+// reaches the window between phases, where a cancel can be honoured, and
+// nothing else re-enters the window mid-phase.
+class InputHeldJob final : public platform::Job {
+public:
+    InputHeldJob(platform::Job& inner, QWidget* window) : inner_(inner), window_(window) {}
+
+    platform::JobNext start() override
+    {
+        UserInputHold hold(window_);
+        return inner_.start();
+    }
+    platform::JobNext fire(int timerId) override
+    {
+        UserInputHold hold(window_);
+        return inner_.fire(timerId);
+    }
+    platform::JobResult cancelled() override
+    {
+        UserInputHold hold(window_);
+        return inner_.cancelled();
+    }
+
+private:
+    platform::Job& inner_;
+    QWidget* window_;
 };
 
 } // namespace platform::qt

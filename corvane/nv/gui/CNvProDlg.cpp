@@ -12,41 +12,8 @@
 #include <QVBoxLayout>
 
 namespace corvane {
-namespace {
 
 using platform::qt::SetControlId;
-
-// Runs each phase of `inner` with the window's input held back and hands it
-// over when the phase has ended: an Escape or a close during a blocking
-// write reaches the window between phases, where a cancel can be honoured.
-// The deferred end of an indexed download (the rest of its set, sent from
-// cancelled()) is held the same way.
-class HeldPhases final : public platform::Job {
-public:
-    HeldPhases(platform::Job& inner, QWidget* window) : inner_(inner), window_(window) {}
-
-    platform::JobNext start() override
-    {
-        platform::qt::UserInputHold hold(window_);
-        return inner_.start();
-    }
-    platform::JobNext fire(int timerId) override
-    {
-        platform::qt::UserInputHold hold(window_);
-        return inner_.fire(timerId);
-    }
-    platform::JobResult cancelled() override
-    {
-        platform::qt::UserInputHold hold(window_);
-        return inner_.cancelled();
-    }
-
-private:
-    platform::Job& inner_;
-    QWidget* window_;
-};
-
-} // namespace
 
 CNvProDlg::CNvProDlg(CCommonNv& nv, int job, platform::RegistryStore& store, QWidget* parent,
                      platform::Clock& clock)
@@ -100,7 +67,7 @@ void CNvProDlg::build()
         progress_->repaint();
     });
     job_.setObserver(view_.get());
-    heldPhases_ = std::make_unique<HeldPhases>(job_, this);
+    heldPhases_ = std::make_unique<platform::qt::InputHeldJob>(job_, this);
     connect(&driver_, &platform::qt::QtJobDriver::finished, this, &CNvProDlg::onFinished);
 }
 
