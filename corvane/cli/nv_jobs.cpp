@@ -159,6 +159,8 @@ std::string escapeKey(const std::string& key)
     return platform::cli::escapeText(key);
 }
 
+// --brightness once or once per file, --key once per file; nothing is
+// opened before these agree.
 bool checkCounts(const Options& options, JobResult& refused)
 {
     const std::size_t files = options.arguments.size();
@@ -172,9 +174,25 @@ bool checkCounts(const Options& options, JobResult& refused)
                         + std::to_string(files) + " files: give one per file");
         return false;
     }
-    if (options.out.empty()) {
-        refused = usage("--out FILE is needed");
-        return false;
+    return true;
+}
+
+// The typed --key values as bytes: escapes read, each a valid key, none twice.
+bool typedKeys(const Options& options, std::vector<std::string>& keys, JobResult& refused)
+{
+    keys.clear();
+    for (const std::string& typed : options.keys) {
+        const std::optional<std::string> key = UnescapeKey(typed);
+        if (!key) {
+            refused = usage("--key " + typed + ": a backslash starts \\xHH or \\\\");
+            return false;
+        }
+        const std::string problem = nv::KeyProblem(*key, keys);
+        if (!problem.empty()) {
+            refused = usage("--key " + typed + ": " + (problem == nv::kExistsAddress ? "given twice" : problem));
+            return false;
+        }
+        keys.push_back(*key);
     }
     return true;
 }
@@ -184,18 +202,13 @@ JobResult convert(const Options& options)
     JobResult refused;
     if (!checkCounts(options, refused))
         return refused;
+    if (options.out.empty())
+        return usage("--out FILE is needed");
     if (options.indexedFamily && !options.keys.empty())
         return usage("--key belongs to the key-code family: indexed images are numbered");
     std::vector<std::string> keys;
-    for (const std::string& typed : options.keys) {
-        const std::optional<std::string> key = UnescapeKey(typed);
-        if (!key)
-            return usage("--key " + typed + ": a backslash starts \\xHH or \\\\");
-        const std::string problem = nv::KeyProblem(*key, keys);
-        if (!problem.empty())
-            return usage("--key " + typed + ": " + (problem == nv::kExistsAddress ? "given twice" : problem));
-        keys.push_back(*key);
-    }
+    if (!typedKeys(options, keys, refused))
+        return refused;
 
     CCommonUtil util;
     if (!setupPrinter(options, util, refused))
@@ -234,6 +247,8 @@ JobResult preview(const Options& options)
         return usage("nv preview takes one FILE.bmp");
     if (!checkCounts(options, refused))
         return refused;
+    if (options.out.empty())
+        return usage("--out FILE is needed");
     if (!options.keys.empty())
         return usage("--key belongs to nv convert");
     const auto endsWith = [&](const char* suffix) {
@@ -428,22 +443,9 @@ JobResult nvDelete(const Options& options, PrinterSession& s, std::ostream& err)
 JobResult nvDownload(const Options& options, PrinterSession& s, std::ostream& err)
 {
     JobResult refused;
-    if (options.brightness.size() > 1 && options.brightness.size() != options.arguments.size())
-        return usage("--brightness given " + std::to_string(options.brightness.size()) + " times for "
-                     + std::to_string(options.arguments.size()) + " files: give it once or once per file");
-    if (!options.keys.empty() && options.keys.size() != options.arguments.size())
-        return usage("--key given " + std::to_string(options.keys.size()) + " times for "
-                     + std::to_string(options.arguments.size()) + " files: give one per file");
     std::vector<std::string> keys;
-    for (const std::string& typed : options.keys) {
-        const std::optional<std::string> key = UnescapeKey(typed);
-        if (!key)
-            return usage("--key " + typed + ": a backslash starts \\xHH or \\\\");
-        const std::string problem = nv::KeyProblem(*key, keys);
-        if (!problem.empty())
-            return usage("--key " + typed + ": " + (problem == nv::kExistsAddress ? "given twice" : problem));
-        keys.push_back(*key);
-    }
+    if (!checkCounts(options, refused) || !typedKeys(options, keys, refused))
+        return refused;
 
     JobResult r;
     if (!s.run(kNvJobAddresses, err, r))
