@@ -10,8 +10,8 @@ namespace corvane::nv {
 
 namespace {
 
-// The box stands for this many dots of paper.
-constexpr std::uint64_t kPaperDots = 384;
+// The box stands for this many dots of paper, on every model.
+std::uint64_t paperDots() { return WidthLimit(0, WidthUse::Preview); }
 
 // Receives the decoder's rows and stretches each into the output as it
 // arrives; only the output and one stretched row are held.
@@ -99,7 +99,7 @@ PreviewSize PreviewScale(std::uint32_t sourceWidth, std::uint32_t sourceHeight, 
 {
     if (sourceWidth == 0)
         return {};
-    const std::uint64_t p = sourceWidth >= boxWidth ? boxWidth : std::uint64_t(sourceWidth) * boxWidth / kPaperDots;
+    const std::uint64_t p = sourceWidth >= boxWidth ? boxWidth : std::uint64_t(sourceWidth) * boxWidth / paperDots();
     const std::uint64_t q = std::uint64_t(sourceHeight) * p / sourceWidth;
     const std::uint64_t most = 0xFFFFFFFFu;
     return {std::uint32_t(std::min(p, most)), std::uint32_t(std::min(q, most))};

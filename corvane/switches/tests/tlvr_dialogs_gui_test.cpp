@@ -7,6 +7,7 @@
 #include "corvane/switches/CDlg_MsrAdvance.h"
 #include "corvane/switches/CTlvrProDlg.h"
 #include "corvane/switches/TlvrJob.h"
+#include "platform/testing/stalling_clock.h"
 #include "platform/qt/RecordingPrompter.h"
 #include "platform/qt/WindowProbes.h"
 #include "platform/wait_hook.h"
@@ -35,35 +36,7 @@ using platform::qt::testing::RecordingPrompter;
 
 namespace {
 
-// The manual clock, except that one pause, once armed, also lasts in real
-// time, waiting the way every pause of the program waits (in slices, with
-// the thread's wait hook between them).
-class StallingClock final : public platform::Clock {
-public:
-    explicit StallingClock(platform::ManualClock& manual) : manual_(manual) {}
-    std::uint64_t tickMs() override { return manual_.tickMs(); }
-    void pauseMs(std::uint32_t ms) override
-    {
-        manual_.pauseMs(ms);
-        if (stallMs_ == 0)
-            return;
-        const std::uint32_t stall = stallMs_;
-        stallMs_ = 0;
-        if (before)
-            before();
-        platform::sleepSliced(stall);
-        if (after)
-            after();
-    }
-    void stallNextPause(std::uint32_t ms) { stallMs_ = ms; }
-
-    std::function<void()> before;
-    std::function<void()> after;
-
-private:
-    platform::ManualClock& manual_;
-    std::uint32_t stallMs_ = 0;
-};
+using platform::testing::StallingClock;
 
 // The printer, its port and the record, for one test.
 struct Bench {

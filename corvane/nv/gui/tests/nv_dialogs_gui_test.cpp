@@ -9,6 +9,7 @@
 #include "corvane/nv/gui/CNvAddrDlg.h"
 #include "corvane/nv/gui/CNvProDlg.h"
 #include "corvane/nv/gui/NvDialogIds.h"
+#include "platform/testing/stalling_clock.h"
 #include "platform/qt/ControlIds.h"
 #include "platform/qt/RecordingPrompter.h"
 #include "platform/qt/WindowProbes.h"
@@ -41,35 +42,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// The manual clock, except that one pause, once armed, also lasts in real
-// time, waiting the way every pause of the program waits (in slices, with
-// the thread's wait hook between them).
-class StallingClock final : public platform::Clock {
-public:
-    explicit StallingClock(platform::ManualClock& manual) : manual_(manual) {}
-    std::uint64_t tickMs() override { return manual_.tickMs(); }
-    void pauseMs(std::uint32_t ms) override
-    {
-        manual_.pauseMs(ms);
-        if (stallMs_ == 0)
-            return;
-        const std::uint32_t stall = stallMs_;
-        stallMs_ = 0;
-        if (before)
-            before();
-        platform::sleepSliced(stall);
-        if (after)
-            after();
-    }
-    void stallNextPause(std::uint32_t ms) { stallMs_ = ms; }
-
-    std::function<void()> before;
-    std::function<void()> after;
-
-private:
-    platform::ManualClock& manual_;
-    std::uint32_t stallMs_ = 0;
-};
+using platform::testing::StallingClock;
 
 // The printer, its port, the NV object and a registry of its own.
 struct Bench {
