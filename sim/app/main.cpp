@@ -1,5 +1,6 @@
 // printer-sim: a simulated printer on a pseudo-terminal or a TCP port, for
 // tests and demos. Its command line is the option table in sim/options.h.
+#include "bss_tcp_responder.h"
 #include "clock.h"
 #include "pty_link.h"
 #include "recorder.h"
@@ -7,6 +8,7 @@
 #include "tcp_link.h"
 
 #include "sim/mobile_printer.h"
+#include "sim/network_board.h"
 #include "sim/nv_memory.h"
 #include "sim/options.h"
 #include "sim/printer.h"
@@ -22,6 +24,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -112,6 +115,29 @@ int main(int argc, char** argv)
         }
     }
 
+    // A network board's record and access-point body, as raw bytes.
+    if (!options.ifRecordPath.empty() || !options.bssBodyPath.empty()) {
+        std::string text;
+        std::string error;
+        bool missing = false;
+        const auto load = [&](const std::string& path, std::size_t maxBytes, std::string& into) {
+            if (!simapp::readSmallFile(path, maxBytes, text, missing, error))
+                return false;
+            into = text;
+            return true;
+        };
+        if (!options.ifRecordPath.empty()) {
+            if (!load(options.ifRecordPath, sim::NetworkBoardConfig::kRecordSize, config.board.record))
+                return fail(error);
+            if (config.board.record.size() != sim::NetworkBoardConfig::kRecordSize)
+                return fail("--if-record " + options.ifRecordPath + ": " + std::to_string(config.board.record.size())
+                            + " bytes, want " + std::to_string(sim::NetworkBoardConfig::kRecordSize));
+        }
+        if (!options.bssBodyPath.empty() && !load(options.bssBodyPath, sim::NetworkBoardConfig::kMaxBssBody,
+                                                  config.board.bssBody))
+            return fail(error);
+    }
+
     sim::Printer printer(*options.personality, config);
     if (!options.nvPrintDir.empty()) {
         struct stat st{};
@@ -133,16 +159,32 @@ int main(int argc, char** argv)
     const simapp::ServeConfig serve{options.shaping, options.pacing, options.chatter, options.dropAfterMs};
     const simapp::SteadyClock clock;
     simapp::Server server(printer, serve, recorder, clock);
+    std::unique_ptr<simapp::BssTcpResponder> bssTcp;
+    if (options.bssTcpPort) {
+        sim::NetworkBoard* board = sim::networkBoardOf(printer);
+        if (board == nullptr)
+            return fail("--bss-tcp-port needs a network board");
+        bssTcp = std::make_unique<simapp::BssTcpResponder>(*board, options.bssTcpKeepOpen, clock);
+        if (!bssTcp->listen(*options.bssTcpPort, error))
+            return fail(error);
+    }
+    // The link's line first, then the access-point port's.
+    auto announceSide = [&] {
+        if (bssTcp)
+            announce(std::to_string(bssTcp->port()));
+    };
     if (options.transport == sim::Transport::Pty) {
         simapp::PtyLink pty;
         if (!pty.open(options.linkPath, error))
             return fail(error);
         announce(pty.slavePath());
-        return server.run(pty, signalFd.get());
+        announceSide();
+        return server.run(pty, signalFd.get(), bssTcp.get());
     }
     simapp::TcpLink tcp;
     if (!tcp.listen(options.bindAddress, options.port, options.receiveBuffer, error))
         return fail(error);
     announce(std::to_string(tcp.port()));
-    return server.run(tcp, signalFd.get());
+    announceSide();
+    return server.run(tcp, signalFd.get(), bssTcp.get());
 }

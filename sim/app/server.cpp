@@ -301,12 +301,18 @@ bool Server::service(Link& link, short revents)
     return true;
 }
 
-int Server::run(Link& link, int signalFd)
+int Server::run(Link& link, int signalFd, SideService* side)
 {
     for (;;) {
         const Wait wait = nextWait(link);
-        pollfd fds[2] = {{signalFd, POLLIN, 0}, {link.pollFd(), wait.events, 0}};
-        const int rc = ::poll(fds, 2, wait.timeoutMs);
+        pollfd fds[3] = {{signalFd, POLLIN, 0}, {link.pollFd(), wait.events, 0}, {-1, 0, 0}};
+        int timeoutMs = wait.timeoutMs;
+        if (side != nullptr) {
+            fds[2] = {side->pollFd(), side->pollEvents(), 0};
+            if (const int t = side->timeoutMs(); t >= 0)
+                timeoutMs = std::min(timeoutMs, t);
+        }
+        const int rc = ::poll(fds, side != nullptr ? 3 : 2, timeoutMs);
         if (rc < 0) {
             if (errno == EINTR)
                 continue;
@@ -317,6 +323,8 @@ int Server::run(Link& link, int signalFd)
             return 0;
         if (!service(link, fds[1].revents))
             return 1;
+        if (side != nullptr && side->service(fds[2].revents))
+            recorder_.record({}, printer_.report());
     }
 }
 

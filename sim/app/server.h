@@ -29,6 +29,20 @@ struct ServeConfig {
     std::uint64_t dropAfterMs = 2000;
 };
 
+// Something served beside the link from the same loop (the network board's
+// TCP responder): its own descriptor, events and wake-up time.
+class SideService {
+public:
+    virtual ~SideService() = default;
+    virtual int pollFd() const = 0;
+    virtual short pollEvents() const = 0;
+    // Milliseconds until it wants to run without an event; -1 for never.
+    virtual int timeoutMs() const = 0;
+    // Handles what the wait saw (0 after a time-out). True when the
+    // printer's report changed and should be recorded.
+    virtual bool service(short revents) = 0;
+};
+
 class Server {
 public:
     // Replies queued beyond this many bytes are dropped.
@@ -47,7 +61,7 @@ public:
     Server(sim::Printer& printer, const ServeConfig& config, Recorder& recorder, const Clock& clock);
 
     // Serve until a terminating signal. Returns the exit status.
-    int run(Link& link, int signalFd);
+    int run(Link& link, int signalFd, SideService* side = nullptr);
 
     Wait nextWait(const Link& link);
     // `revents`: what the wait saw on the link's descriptor (0 after a

@@ -2,6 +2,7 @@
 
 #include "sim/mobile_printer.h"
 #include "sim/models.h"
+#include "sim/network_board.h"
 #include "sim/nv_memory.h"
 #include "sim/setting_memory.h"
 #include "sim/switch_state.h"
@@ -95,6 +96,19 @@ cli::OptionRow nvFamilyOption()
     return o;
 }
 
+// One of the board's exchanges, named after the host's request.
+cli::OptionRow exchangeOption(std::string name, std::string help, bool withOpener)
+{
+    cli::OptionRow o;
+    o.name = std::move(name);
+    o.kind = cli::ValueKind::Choice;
+    o.repeatable = true;
+    for (std::size_t i = withOpener ? 0 : 1; i < kBoardExchanges; ++i)
+        o.choices.push_back({std::string(exchangeName(static_cast<BoardExchange>(i))), static_cast<long>(i)});
+    o.help = std::move(help);
+    return o;
+}
+
 // One choice per row of the personalities table; the value is the row.
 cli::OptionRow personalityOption()
 {
@@ -185,6 +199,34 @@ cli::ProgramTable makeTable()
              "Write each print of a stored NV image to DIR as a PBM file (P4): print-NNNN-LABEL.pbm, NNNN "
              "counting all prints from 0001, LABEL the index, or the key with bytes other than letters and digits "
              "as _HH (hex)."),
+        // The network board (--personality network-board).
+        text("if-record", "FILE",
+             "Network board: the 603-byte configuration record it holds, raw bytes (default: a named "
+             "printer, infrastructure, manual 192.168.0.100/255.255.255.0/192.168.0.1, SSID quellix-lab, "
+             "WPA2-PSK/AES, raw port 9100, inactivity 300 s). An IF__SET replaces it for the run."),
+        text("firmware", "TEXT", "Network board: firmware version text, up to 16 bytes.", "the model's"),
+        text("update-date", "TEXT", "Network board: update date text, up to 32 bytes.", "2025/06/14 09:30"),
+        text("mac", "AA-BB-CC-DD-EE-FF", "Network board: MAC address.", "00-19-7B-2A-41-0C"),
+        text("bss-body", "FILE",
+             "Network board: the access-point answer's body (after the tag, without pad and checksum), "
+             "raw bytes, up to " + std::to_string(NetworkBoardConfig::kMaxBssBody)
+                 + " (default: three entries, WPA2 and WEP64 infrastructure and an open ad hoc cell)."),
+        text("opener-answer", "HEX", "Network board: the answer to the link opener.", "1f574d7f1d1f03"),
+        integer("bss-tcp-port", "PORT", 0, 65535,
+                "Network board: also answer the access-point query over TCP on 127.0.0.1 PORT (0 picks a "
+                "free port, announced as a second stdout line): the raw 20-byte BSS_REQ message in, the raw "
+                "BSS_RSP message out, then the connection is closed."),
+        flag("bss-tcp-keep-open", "With --bss-tcp-port: keep the connection open after answering, until the "
+                                  "host closes it."),
+        flag("upper-hex", "Network board: frame replies in upper-case hex."),
+        exchangeOption("bad-checksum", "Network board: the reply to this request carries a wrong checksum.",
+                       false),
+        exchangeOption("short-reply",
+                       "Network board: the reply to this request is two bytes short of its layout, with a "
+                       "valid checksum.",
+                       false),
+        exchangeOption("silent-on", "Network board: never answer this request (--silent: never answer at all).",
+                       true),
         // Received bytes.
         text("capture", "FILE", "Append every received byte to FILE."),
         text("report", "FILE",
@@ -201,9 +243,15 @@ cli::ProgramTable makeTable()
              "in order (the first 1000; ' missing' after a label not stored), 'nv.malformed: N' (defines "
              "not stored: length, header or blocks wrong) and 'nv.ignored: N' (the other family's "
              "commands, unknown functions), each followed by up to 50 lines 'nv.malformed.K: REASON: "
-             "HEX' / 'nv.ignored.K: REASON: HEX'."),
+             "HEX' / 'nv.ignored.K: REASON: HEX'. A network board adds 'board.openers: N', "
+             "'board.frames.sys-req|if-get|bss-req|if-set: N' (requests answered or not), 'board.errors: N' "
+             "(frames refused and NAKed) with up to 50 lines 'board.error.K: REASON: HEX', "
+             "'board.tcp.queries: N', 'board.tcp.errors: N', 'board.tcp.last: HEX' (the last message "
+             "received over TCP) and 'board.record: HEX' (the record it holds)."),
         // Test knobs for the replies.
-        integer("chunk", "N", 1, kMaxChunk, "Send each reply in pieces of N bytes."),
+        integer("chunk", "N", 1, kMaxChunk,
+                "Send each reply in pieces of N bytes (--chunk 1024 --chunk-delay 50 delivers a network "
+                "board's 1252-byte configuration reply as 1024 + 228, as a USB printer node reads it)."),
         integer("chunk-delay", "MS", 0, kMaxDelayMs, "Wait MS between pieces."),
         integer("reply-delay", "MS", 0, kMaxDelayMs, "Wait MS before each reply."),
         text("stray", "HEX", "Send these bytes (e.g. 4142) before each reply."),
@@ -227,7 +275,8 @@ cli::ProgramTable makeTable()
         {2, "usage error"},
     };
     t.epilogue = "Give exactly one transport: --pty or --tcp PORT. Once ready, printer-sim prints one line "
-                 "to stdout (the slave path with --pty, the port number with --tcp) and serves until "
+                 "to stdout (the slave path with --pty, the port number with --tcp; with --bss-tcp-port a "
+                 "second line, that port number) and serves until "
                  "SIGTERM or SIGINT. SIGUSR1 prints the receive report to stderr.\n"
                  "The receiving knobs count the bytes of all hosts since the start.";
     return t;
@@ -429,7 +478,86 @@ bool nvOptions(const cli::ParsedArgs& a, NvFamily family, NvConfig& config, std:
     return true;
 }
 
+// The network board's options onto `o.printer.board` and `o`.
+bool boardOptions(const cli::ParsedArgs& a, const Personality& personality, Options& o, std::string& error)
+{
+    static constexpr const char* kBoardOptions[] = {
+        "if-record", "firmware", "update-date", "mac", "bss-body", "opener-answer", "bss-tcp-port",
+        "bss-tcp-keep-open", "upper-hex", "bad-checksum", "short-reply", "silent-on",
+    };
+    if (&personality != &networkBoardPersonality) {
+        for (const char* name : kBoardOptions) {
+            if (a.has(name)) {
+                error = std::string("--") + name + " works only with --personality network-board";
+                return false;
+            }
+        }
+        return true;
+    }
+    NetworkBoardConfig& board = o.printer.board;
+    if (a.has("bss-tcp-keep-open") && !a.has("bss-tcp-port")) {
+        error = "--bss-tcp-keep-open works only with --bss-tcp-port";
+        return false;
+    }
+    if (const auto v = a.value("firmware")) {
+        if (v->text.size() > NetworkBoardConfig::kFirmwareWidth) {
+            error = "--firmware takes up to " + std::to_string(NetworkBoardConfig::kFirmwareWidth) + " bytes";
+            return false;
+        }
+        board.firmware = v->text;
+    }
+    if (const auto v = a.value("update-date")) {
+        if (v->text.size() > NetworkBoardConfig::kUpdateDateWidth) {
+            error = "--update-date takes up to " + std::to_string(NetworkBoardConfig::kUpdateDateWidth) + " bytes";
+            return false;
+        }
+        board.updateDate = v->text;
+    }
+    if (const auto v = a.value("mac"); v && !parseMac(v->text, board.mac)) {
+        error = "--mac: '" + v->text + "' is not six hex pairs such as 00-19-7B-2A-41-0C";
+        return false;
+    }
+    if (!hexOption(a, "opener-answer", "1f574d7f1d1f03", board.openerAnswer, error))
+        return false;
+    if (a.has("opener-answer") && board.openerAnswer.empty()) {
+        error = "--opener-answer needs at least one byte (--silent-on opener sends none)";
+        return false;
+    }
+    board.upperHex = a.has("upper-hex");
+    const std::pair<const char*, std::array<bool, kBoardExchanges>*> perExchange[] = {
+        {"bad-checksum", &board.badChecksum}, {"short-reply", &board.shortReply}, {"silent-on", &board.silentOn}};
+    for (const auto& [name, flags] : perExchange) {
+        for (const auto& v : a.values(name))
+            (*flags)[static_cast<std::size_t>(v.number)] = true;
+    }
+    o.ifRecordPath = a.text("if-record");
+    o.bssBodyPath = a.text("bss-body");
+    if (const auto v = a.value("bss-tcp-port"))
+        o.bssTcpPort = static_cast<std::uint16_t>(v->number);
+    o.bssTcpKeepOpen = a.has("bss-tcp-keep-open");
+    return true;
+}
+
 } // namespace
+
+bool parseMac(std::string_view text, std::array<std::uint8_t, 6>& out)
+{
+    if (text.size() != 17)
+        return false;
+    std::array<std::uint8_t, 6> mac{};
+    for (std::size_t i = 0; i < 6; ++i) {
+        const std::size_t at = i * 3;
+        if (i > 0 && text[at - 1] != '-' && text[at - 1] != ':')
+            return false;
+        const int hi = hexDigit(text[at]);
+        const int lo = hexDigit(text[at + 1]);
+        if (hi < 0 || lo < 0)
+            return false;
+        mac[i] = static_cast<std::uint8_t>(hi * 16 + lo);
+    }
+    out = mac;
+    return true;
+}
 
 bool parseHexBytes(std::string_view hex, std::string& out)
 {
@@ -560,8 +688,10 @@ ParseResult parseOptions(std::span<const std::string_view> args)
                         || a.has("bt-security") || a.has("bt-pin") || a.has("bt-name") || a.has("dialect")
                         || a.has("state") || a.has("nv-family") || a.has("nv-keys-per-block") || a.has("nv-key")
                         || a.has("nv-image") || a.has("nv-print-dir");
-    if (memory && personality->makeState == nullptr)
+    if (memory && personality != &mobilePersonality)
         return fail("the memory options work only with a printer that has memory switches");
+    if (!boardOptions(a, *personality, o, result.error))
+        return result;
     if (!memoryOptions(a, o.printer.switches, result.error))
         return result;
     if (const auto v = a.value("dialect"))

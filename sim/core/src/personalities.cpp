@@ -2,6 +2,7 @@
 #include "sim/personality.h"
 
 #include "sim/mobile_printer.h"
+#include "sim/network_board.h"
 
 namespace sim {
 
@@ -9,6 +10,7 @@ namespace {
 
 const Personality* const kPersonalities[] = {
     &mobilePersonality,
+    &networkBoardPersonality,
 };
 
 } // namespace

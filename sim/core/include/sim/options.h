@@ -9,7 +9,9 @@
 #include "sim/receive_pacing.h"
 #include "sim/reply_shaper.h"
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,6 +37,12 @@ struct Options {
     std::string reportPath;  // keep the receive report here, if not empty
     std::string statePath;   // mobile printer memory: loaded at start if present, kept up to date
     std::string nvPrintDir;  // each print of a stored NV image written here as a PBM file, if not empty
+    // Network boards: files read at start (raw bytes), and the TCP
+    // responder for the access-point query (0 picks a free port).
+    std::string ifRecordPath;
+    std::string bssBodyPath;
+    std::optional<std::uint16_t> bssTcpPort;
+    bool bssTcpKeepOpen = false;
     // Replies no host reads for this long are dropped.
     std::uint32_t dropAfterMs = 2000;
 };
@@ -53,6 +61,9 @@ ParseResult parseOptions(std::span<const std::string_view> args);
 std::string helpText();
 // The short usage shown after a refused command line.
 std::string usageText();
+
+// "AA-BB-CC-DD-EE-FF" (either case, '-' or ':'); false otherwise.
+bool parseMac(std::string_view text, std::array<std::uint8_t, 6>& out);
 
 // Hex digit pairs ("4142") to bytes; false on odd length or a non-hex digit.
 bool parseHexBytes(std::string_view hex, std::string& out);

@@ -4,6 +4,7 @@
 // No I/O here; the program around it moves the bytes.
 #pragma once
 
+#include "sim/board_config.h"
 #include "sim/command_parser.h"
 #include "sim/nv_memory.h"
 #include "sim/switch_state.h"
@@ -33,6 +34,8 @@ struct PrinterConfig {
     // Mobile printers: the NV image memory's family (forced or not), its key
     // list blocks and the images stored at power-on.
     NvConfig nv;
+    // Network boards: what the board holds and its fault knobs.
+    NetworkBoardConfig board;
 };
 
 // What a personality keeps beyond its configuration (a printer's memory),
