@@ -215,7 +215,7 @@ TEST(Options, ProblemsNameTheRuleBroken)
         {{"--pty", "--model", "KMP-Z500"}, "unknown model 'KMP-Z500'"},
         {{"--pty", "--chunk", "0"}, "bad value '0' for --chunk (1..65536)"},
         {{"--pty", "--drop-after=9"}, "bad value '9' for --drop-after (10..600000)"},
-        {{"--pty", "--personality", "pos"}, "bad value 'pos' for --personality (mobile)"},
+        {{"--pty", "--personality", "pos"}, "bad value 'pos' for --personality (mobile or network-board)"},
         {{"--pty", "extra"}, "unexpected argument 'extra'"},
     };
     for (const auto& [args, problem] : cases) {
