@@ -4,6 +4,7 @@ TCP, and a USB printer node in a fake device tree).
 
 The binaries come from the environment (ctest sets them):
   CORVANE_CLI   corvane-cli
+  PAVIX_CLI     pavix-cli
   PRINTER_SIM   printer-sim
 
 Every test gets its own registry store file and no device-root override, so
@@ -102,6 +103,11 @@ def corvane_cli() -> Cli:
     return Cli(binary("CORVANE_CLI"))
 
 
+@pytest.fixture
+def pavix_cli() -> Cli:
+    return Cli(binary("PAVIX_CLI"))
+
+
 def expect_error(result: CliResult, rc: int, last_line: str):
     """The program failed with `rc` and its stderr ends with `last_line`."""
     assert result.rc == rc, result.describe()
@@ -122,7 +128,7 @@ class Sim:
     """One running printer-sim. `endpoint` is its announce line (the pty
     slave path, or the TCP port number)."""
 
-    def __init__(self, path: str, args, workdir: pathlib.Path, capture: bool):
+    def __init__(self, path: str, args, workdir: pathlib.Path, capture: bool, announce_lines: int = 1):
         self.workdir = workdir
         self.capture = workdir / "capture" if capture else None
         self.report = workdir / "report" if capture else None
@@ -134,17 +140,20 @@ class Sim:
         self._stderr = open(self.stderr_path, "wb")
         self.proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                      stderr=self._stderr)
-        self.endpoint = self._wait_ready()
+        self.announced = self._wait_ready(announce_lines)
+        self.endpoint = self.announced[0]
 
     def stderr(self) -> str:
         return self.stderr_path.read_text(errors="replace")
 
-    def _wait_ready(self) -> str:
+    def _wait_ready(self, lines: int) -> typing.List[str]:
+        """The first `lines` lines printer-sim prints once ready (the link,
+        then the access-point port with --bss-tcp-port)."""
         deadline = time.monotonic() + SIM_READY_TIMEOUT_S
         line = b""
         with selectors.DefaultSelector() as sel:
             sel.register(self.proc.stdout, selectors.EVENT_READ)
-            while not line.endswith(b"\n"):
+            while line.count(b"\n") < lines:
                 left = deadline - time.monotonic()
                 if left <= 0:
                     self.stop(check=False)
@@ -156,7 +165,7 @@ class Sim:
                     self.stop(check=False)
                     pytest.fail(f"printer-sim exited before it was ready: {self.stderr()}")
                 line += chunk
-        return line.split(b"\n", 1)[0].decode()
+        return [part.decode() for part in line.split(b"\n")[:lines]]
 
     @property
     def port(self) -> int:
@@ -193,6 +202,28 @@ class Sim:
             return Report(int(fields["bytes"]), int(fields["crc32"], 16), int(fields["commands"]))
         except (KeyError, ValueError):
             return None
+
+    def report_fields(self) -> dict:
+        """The 'key: value' lines of the report (a personality's own lines,
+        e.g. board.frames.sys-req), as strings; {} before the first report."""
+        try:
+            text = self.report.read_text(errors="surrogateescape")
+        except FileNotFoundError:
+            return {}
+        return dict(line.split(": ", 1) for line in text.splitlines() if ": " in line)
+
+    def wait_field(self, key: str, value: str, timeout=REPORT_TIMEOUT_S) -> dict:
+        """Waits (bounded) until report line `key` reads `value`; returns
+        all the fields then, fails with the last ones otherwise."""
+        assert self.report is not None, "start the simulator with capture=True"
+        deadline = time.monotonic() + timeout
+        while True:
+            fields = self.report_fields()
+            if fields.get(key) == value:
+                return fields
+            if time.monotonic() >= deadline:
+                pytest.fail(f"simulator report {key}: {fields.get(key)!r}, want {value!r}; all: {fields}")
+            time.sleep(0.05)
 
     def wait_report(self, byte_count: int, timeout=REPORT_TIMEOUT_S) -> Report:
         """Waits (bounded) until the simulator has received `byte_count`
@@ -234,10 +265,10 @@ def printer_sim(tmp_path):
     path = binary("PRINTER_SIM")
     sims = []
 
-    def start(*args, capture=False) -> Sim:
+    def start(*args, capture=False, announce_lines=1) -> Sim:
         workdir = tmp_path / f"sim{len(sims)}"
         workdir.mkdir()
-        sim = Sim(path, args, workdir, capture)
+        sim = Sim(path, args, workdir, capture, announce_lines)
         sims.append(sim)
         return sim
 
@@ -256,6 +287,13 @@ class Connection:
     sim: Sim
     args: list                  # port options for the command line
     env: dict = dataclasses.field(default_factory=dict)
+    bss_port: typing.Optional[int] = None  # a network board's access-point TCP port
+
+    @property
+    def bss_tcp_args(self) -> list:
+        """pavix-cli's options for the access-point query over TCP."""
+        assert self.bss_port is not None, "start the board with bss_tcp=True"
+        return ["--tcp", "127.0.0.1", "--tcp-port", str(self.bss_port)]
 
 
 @pytest.fixture
@@ -296,13 +334,102 @@ def make_usb_tree(root: pathlib.Path, vendor="0dd4", product="0205", minor=0) ->
 @pytest.fixture
 def usb_printer(printer_sim, tmp_path):
     """Factory: a USB printer node in a fake device tree (QUELLIX_DEVICE_ROOT)
-    whose dev/usb/lp0 is a symlink to the simulator's pseudo-terminal."""
-    def connect(*sim_args, capture=False) -> Connection:
+    whose dev/usb/lp0 is a symlink to the simulator's pseudo-terminal, with
+    the USB device's `vendor` and `product` ids (four hex digits each)."""
+    def connect(*sim_args, capture=False, vendor="0dd4", product="0205") -> Connection:
         root = tmp_path / "root"
-        node = make_usb_tree(root)
+        node = make_usb_tree(root, vendor=vendor, product=product)
         sim = printer_sim("--pty", *sim_args, "--link", node, capture=capture)
         return Connection(sim, ["--port", str(node)], {"QUELLIX_DEVICE_ROOT": str(root)})
     return connect
+
+
+# --- the network board ------------------------------------------------------
+#
+# printer-sim --personality network-board: the interface configuration link
+# (hex frames over the pty or a fake USB node) and, with bss_tcp, the
+# access-point query on a loopback TCP port.
+
+# The product ids of the boards Pavix accepts on USB.
+PAVIX_USB_PRODUCTS = ("0c21", "0c28", "0c29")
+BOARD_OPENER = bytes.fromhex("1f57437f1d1f03")
+BOARD_OPENER_ANSWER = bytes.fromhex("1f574d7f1d1f03")
+BOARD_NAK = bytes.fromhex("1f574d1503")
+BOARD_RECORD_SIZE = 603
+
+
+def internet_checksum(data: bytes) -> int:
+    """Ones' complement of the folded sum of big-endian 16-bit words (an odd
+    last byte is a high byte)."""
+    if len(data) % 2:
+        data += b"\0"
+    total = sum((data[i] << 8) | data[i + 1] for i in range(0, len(data), 2))
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    return ~total & 0xFFFF
+
+
+def board_message(tag: str, body: bytes = b"") -> bytes:
+    """Tag, body, pad byte when odd, checksum: a message as it travels."""
+    payload = tag.encode("ascii") + body
+    if len(payload) % 2:
+        payload += b"\0"
+    return payload + internet_checksum(payload + b"\0\0").to_bytes(2, "big")
+
+
+def board_frame(message: bytes, header: bytes = b"\x1f\x57\x43") -> bytes:
+    """The link frame of a message: header, lower-case hex, 03. The
+    requests Pavix must send are board_frame(board_message(TAG))."""
+    return header + message.hex().encode("ascii") + b"\x03"
+
+
+def board_reply(message: bytes) -> bytes:
+    """A reply frame as the board sends it."""
+    return board_frame(message, b"\x1f\x57\x4d")
+
+
+@pytest.fixture
+def network_board(printer_sim, tmp_path):
+    """Factory: network_board(*sim_args, via="pty"|"usb", product="0c21",
+    bss_tcp=False, keep_open=False, record=None, bss_body=None, capture=True)
+    starts a network board and returns its Connection: over the pseudo-
+    terminal, or behind a fake USB node carrying `product` (vendor `vendor`);
+    with bss_tcp its access-point port is Connection.bss_port. `record` (603
+    bytes) and `bss_body` (raw body bytes) replace the board's defaults. The
+    rest of sim_args are printer-sim options, e.g. "--silent-on", "if-get" or
+    "--chunk", "1024", "--chunk-delay", "50". Report fields: board.openers,
+    board.frames.{sys-req,if-get,bss-req,if-set}, board.errors,
+    board.tcp.queries, board.tcp.errors, board.tcp.last, board.record."""
+    count = [0]
+
+    def start(*sim_args, via="pty", vendor="0dd4", product="0c21", bss_tcp=False, keep_open=False,
+              record=None, bss_body=None, capture=True) -> Connection:
+        count[0] += 1
+        files = tmp_path / f"board{count[0]}"
+        files.mkdir()
+        args = ["--pty", "--personality", "network-board"]
+        if record is not None:
+            assert len(record) == BOARD_RECORD_SIZE, "a record is 603 bytes"
+            args += ["--if-record", write_file(files / "record.bin", bytes(record))]
+        if bss_body is not None:
+            args += ["--bss-body", write_file(files / "bss.bin", bytes(bss_body))]
+        if bss_tcp:
+            args += ["--bss-tcp-port", "0"]
+            if keep_open:
+                args.append("--bss-tcp-keep-open")
+        env = {}
+        if via == "usb":
+            root = files / "root"
+            node = make_usb_tree(root, vendor=vendor, product=product)
+            args += ["--link", node]
+            env = {"QUELLIX_DEVICE_ROOT": str(root)}
+        elif via != "pty":
+            raise ValueError(f"via must be pty or usb, not {via!r}")
+        sim = printer_sim(*args, *sim_args, capture=capture, announce_lines=2 if bss_tcp else 1)
+        port = str(node) if via == "usb" else sim.endpoint
+        return Connection(sim, ["--port", port], env, int(sim.announced[1]) if bss_tcp else None)
+
+    return start
 
 
 @pytest.fixture
