@@ -618,6 +618,74 @@ TEST(PrinterSimMisbehaving, PausingPrinterStopsAtEachBlockAndResumes)
     expectCleanExit(s.sim);
 }
 
+// The network board in the built program: the pty and the access-point TCP
+// port served from one loop, the record file, and the report's board lines.
+TEST(PrinterSimNetworkBoard, AnswersOnThePtyAndTheTcpPortAndReportsBoth)
+{
+    StartedSim s;
+    ASSERT_FALSE(s.dir.path().empty());
+    std::string record(603, '\0');
+    record.replace(0, 8, "from-rec");
+    {
+        std::ofstream out(s.file("record.bin"), std::ios::binary);
+        out.write(record.data(), static_cast<std::streamsize>(record.size()));
+    }
+    startRecording(s, {"--pty", "--personality", "network-board", "--if-record", s.file("record.bin").string(),
+                       "--bss-tcp-port", "0"});
+    const auto portLine = s.sim.readLine();
+    ASSERT_TRUE(portLine.has_value()) << "no second announce line";
+    const int port = std::atoi(portLine->c_str());
+    ASSERT_GT(port, 0);
+
+    const int fd = ::open(s.line.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(fd, &tio), 0);
+    ::cfmakeraw(&tio);
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &tio), 0);
+    ASSERT_TRUE(writeAll(fd, "\x1f\x57\x43\x7f\x1d\x1f\x03"s));
+    EXPECT_EQ(readBytes(fd, 7), "\x1f\x57\x4d\x7f\x1d\x1f\x03"s);
+    // IF__GET: tag and its checksum, as lower-case hex.
+    ASSERT_TRUE(writeAll(fd, "\x1f\x57\x43" "5f5f5b495f465d5f5f5b49465f5f4745545de50d\x03"s));
+    const std::string cur = readBytes(fd, 1252);
+    ASSERT_EQ(cur.size(), 1252u);
+    EXPECT_EQ(cur.substr(3 + 36, 16), "66726f6d2d726563");  // "from-rec" right after the tag
+    ::close(fd);
+
+    const int client = connectClient(port);
+    ASSERT_GE(client, 0);
+    ASSERT_TRUE(writeAll(client, "__[I_F]__[BSS_REQ]\xf0\x00"s));
+    const std::string rsp = readBytes(client, 4096);  // until the board closes
+    EXPECT_TRUE(rsp.starts_with("__[I_F]__[BSS_RSP]\x00\x0bquellix-lab")) << rsp.size();
+    ::close(client);
+
+    std::string report;
+    for (const std::uint64_t deadline = nowMs() + kWaitMs; nowMs() < deadline; ::poll(nullptr, 0, 5)) {
+        report = readFile(s.file("report"));
+        if (report.find("board.tcp.queries: 1\n") != std::string::npos)
+            break;
+    }
+    EXPECT_NE(report.find("board.openers: 1\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("board.frames.if-get: 1\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("board.tcp.queries: 1\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("board.tcp.last: 5f5f5b495f465d5f5f5b4253535f5245515df000\n"), std::string::npos);
+    expectCleanExit(s.sim);
+
+    // A record file of the wrong size is refused at start.
+    {
+        std::ofstream out(s.file("short.bin"), std::ios::binary);
+        out << "too short";
+    }
+    SimProcess bad;
+    ASSERT_TRUE(bad.start({"--pty", "--personality", "network-board", "--if-record", s.file("short.bin").string()},
+                          s.file("bad")));
+    const auto status = bad.waitExit();
+    ASSERT_TRUE(status.has_value());
+    ASSERT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 1);
+    EXPECT_NE(readFile(s.file("bad")).find("9 bytes, want 603"), std::string::npos) << readFile(s.file("bad"));
+}
+
 TEST(PrinterSimProcess, CommandLineErrorsAndHelp)
 {
     TempDir dir;
