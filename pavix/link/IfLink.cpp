@@ -1,6 +1,7 @@
 #include "pavix/link/IfLink.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace pavix {
 namespace {
@@ -50,7 +51,9 @@ std::string DescribeLinkResult(const LinkResult& result, int firstByteTimeoutMs)
     case LinkStatus::BadReply:
         return "the answer to " + what + " is not a valid message (frame, checksum, tag or length)";
     case LinkStatus::ConnectFailed:
-        return "no connection to TCP port within " + std::to_string(kBssConnectTimeoutMs) + " ms";
+        if (result.error.isSet() && result.error.code != ETIMEDOUT)
+            return "no TCP connection to the board";
+        return "no TCP connection to the board within " + std::to_string(kBssConnectTimeoutMs) + " ms";
     case LinkStatus::SendFailed:
         return "sending " + what + " failed";
     }
