@@ -1,5 +1,7 @@
 #include "pavix/link/IfLink.h"
 
+#include "platform/wait_hook.h"
+
 #include <algorithm>
 #include <cerrno>
 
@@ -208,6 +210,10 @@ LinkResult IfLink::ReadBssOverTcp(const std::string& address, const ProgressSink
             received.assign(piece, piece + std::min<int>(got.bytes, static_cast<int>(sizeof piece)));
             break;
         }
+        // A failed attempt counts like an empty one, unless the program is
+        // being stopped.
+        if (platform::interruptRequested())
+            return fail(LinkStatus::ReadFailed, "receive", got.error);
         report(progress, 24 + 12 * attempt);
     }
     if (!received.empty()) {
