@@ -29,7 +29,10 @@ struct SerialLine {
     int dataBits = 8;    // 5..8
     int parity = 0;      // 0 none, 1 odd, 2 even; input parity checking only for odd
     int stopBits = 0;    // 0 one stop bit, 2 two stop bits
-    int flowControl = 0; // 0 none, 1 DTR/DSR (CTS output flow, DTR held on, RTS off)
+    // 0 none (DTR and RTS dropped); 1 DTR/DSR (CTS output flow, DTR held on,
+    // RTS off); 2 RTS/CTS hardware handshake in both directions with DTR
+    // held off, for boards that take DTR as a reset line.
+    int flowControl = 0;
 };
 
 struct SerialTimeouts {

@@ -132,10 +132,18 @@ public:
         if (::tcsetattr(fd_, TCSANOW, &tio) != 0)
             return failedWithErrno("configure");
 
-        // DTR/DSR handshake: DTR held on for the printer, RTS off. Without
+        // DTR/DSR handshake: DTR held on for the printer, RTS off. RTS/CTS
+        // handshake: RTS on (the driver then throttles it), DTR off. Without
         // flow control both are dropped.
-        int raise = line.flowControl == 1 ? TIOCM_DTR : 0;
-        int drop = line.flowControl == 1 ? TIOCM_RTS : (TIOCM_DTR | TIOCM_RTS);
+        int raise = 0;
+        int drop = TIOCM_DTR | TIOCM_RTS;
+        if (line.flowControl == 1) {
+            raise = TIOCM_DTR;
+            drop = TIOCM_RTS;
+        } else if (line.flowControl == 2) {
+            raise = TIOCM_RTS;
+            drop = TIOCM_DTR;
+        }
         if (raise != 0 && ::ioctl(fd_, TIOCMBIS, &raise) != 0 && !noModemLines(errno))
             return failedWithErrno("configure");
         if (::ioctl(fd_, TIOCMBIC, &drop) != 0 && !noModemLines(errno))
@@ -488,7 +496,7 @@ int applySerialLine(const SerialLine& line, termios& tio)
 
     // Software flow control would swallow 0x11/0x13 in binary data.
     tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    if (line.flowControl == 1)
+    if (line.flowControl == 1 || line.flowControl == 2)
         tio.c_cflag |= CRTSCTS;
     else if (line.flowControl == 0)
         tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);

@@ -88,6 +88,7 @@ const LineCase kLineCases[] = {
     {{115200, 8, 2, 0, 0}, B115200, CS8},
     {{4000000, 5, 0, 0, 0}, B4000000, CS5},
     {{50, 6, 1, 0, 1}, B50, CS6},
+    {{115200, 8, 0, 0, 2}, B115200, CS8},
 };
 
 // The settings a pseudo-terminal keeps as given; it forces CS8 and clears
@@ -99,7 +100,7 @@ void expectLineSettings(const termios& tio, const LineCase& c)
     EXPECT_EQ((tio.c_cflag & PARODD) != 0, c.line.parity == 1);
     EXPECT_EQ((tio.c_iflag & INPCK) != 0, c.line.parity == 1);
     EXPECT_EQ((tio.c_cflag & CSTOPB) != 0, c.line.stopBits == 2);
-    EXPECT_EQ((tio.c_cflag & CRTSCTS) != 0, c.line.flowControl == 1);
+    EXPECT_EQ((tio.c_cflag & CRTSCTS) != 0, c.line.flowControl != 0);
     EXPECT_EQ(tio.c_cflag & (CLOCAL | CREAD), CLOCAL | CREAD);
     // Byte-exact: no echo, no line editing, no CR/LF or flow translation.
     EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), 0u);
@@ -139,7 +140,7 @@ TEST_F(PtyTest, ConfigureRejectsUnsupportedSettings)
     auto port = openPort();
     const SerialLine bad[] = {
         {12345, 8, 0, 0, 0}, {9600, 9, 0, 0, 0}, {9600, 8, 3, 0, 0},
-        {9600, 8, 0, 1, 0},  {9600, 8, 0, 0, 2},
+        {9600, 8, 0, 1, 0},  {9600, 8, 0, 0, 3},
     };
     for (const SerialLine& line : bad) {
         EXPECT_FALSE(port->configure(line));
