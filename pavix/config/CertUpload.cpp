@@ -2,9 +2,29 @@
 
 #include "pavix/config/ConfigTexts.h"
 
-#include <algorithm>
+#include <string.h>
 
 namespace pavix {
+
+namespace {
+
+// A request that may carry key material: wiped when it goes out of scope,
+// on every path out of the loop.
+struct WipedBytes {
+    Bytes bytes;
+    WipedBytes() = default;
+    WipedBytes(const WipedBytes&) = delete;
+    WipedBytes& operator=(const WipedBytes&) = delete;
+    ~WipedBytes() { wipe(); }
+    void wipe()
+    {
+        if (!bytes.empty())
+            ::explicit_bzero(bytes.data(), bytes.size());
+        bytes.clear();
+    }
+};
+
+} // namespace
 
 std::size_t CertificateChunkSize(std::size_t n)
 {
@@ -32,12 +52,17 @@ CertificateUploadReport UploadCertificate(CertificateType type, ByteView file, c
     while (done < n) {
         const bool last = n - done <= chunk;
         const std::size_t length = last ? n - done : chunk;
-        const Bytes request = startPhase
-            ? Bytes(start.begin(), start.end())
-            : EncodeFrame(BuildCertificateChunk(last, static_cast<std::uint32_t>(done), file.subspan(done, length)));
+        WipedBytes request;
+        if (startPhase) {
+            request.bytes.assign(start.begin(), start.end());
+        } else {
+            WipedBytes message;
+            message.bytes = BuildCertificateChunk(last, static_cast<std::uint32_t>(done), file.subspan(done, length));
+            request.bytes = EncodeFrame(message.bytes);
+        }
 
         ++report.requestsSent;
-        const std::optional<Bytes> reply = exchange(request);
+        const std::optional<Bytes> reply = exchange(request.bytes);
         if (!reply) {
             report.result = CertificateUploadResult::LinkFailed;
             return report;

@@ -17,7 +17,9 @@
 // the board expects, so the first chunk after it has 20 sends left.
 // Answers too short for "STRT" (7 bytes) or IF__SUC (21 bytes) are
 // non-success. After every accepted chunk the upload waits 50 ms, which the
-// board needs to store it.
+// board needs to store it. The chunk messages and frames built here are
+// wiped once sent (a client key passes through them); the exchange must not
+// keep copies of what it is given.
 #pragma once
 
 #include "pavix/config/CertFile.h"

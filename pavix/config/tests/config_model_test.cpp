@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 
 namespace pavix {
@@ -36,6 +37,11 @@ struct RowCase {
     std::string_view message;
     ConfigInput focus;
 };
+
+void PrintTo(const RowCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ValidationRowTest : public ::testing::TestWithParam<RowCase> {};
 
@@ -348,6 +354,11 @@ struct NumberCase {
     std::uint32_t stored;
     std::string_view message; // empty: taken as typed
 };
+
+void PrintTo(const NumberCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class NumberEditTest : public ::testing::TestWithParam<NumberCase> {};
 
