@@ -85,6 +85,45 @@ ConfigRefusal Refusal(std::string_view message, ConfigPage page, ConfigInput foc
     return ConfigRefusal{std::string(message), page, focus};
 }
 
+// Where each text field of the record is edited, by the encoder's field name.
+struct TextInput {
+    std::string_view field;
+    ConfigPage page;
+    ConfigInput input;
+};
+
+constexpr TextInput kTextInputs[] = {
+    {"printer name", ConfigPage::System, ConfigInput::PrinterName},
+    {"SSID", ConfigPage::Network, ConfigInput::Ssid},
+    {"WEP key", ConfigPage::Authentication, ConfigInput::WepKey},
+    {"PSK key", ConfigPage::Authentication, ConfigInput::PskKey},
+    {"authentication ID", ConfigPage::Authentication, ConfigInput::AuthId},
+    {"authentication password", ConfigPage::Authentication, ConfigInput::AuthPassword},
+    {"user ID", ConfigPage::System, ConfigInput::UserId},
+    {"user password", ConfigPage::System, ConfigInput::UserPassword},
+    {"SNMP write community", ConfigPage::Protocol, ConfigInput::WriteCommunity},
+    {"SNMP read community", ConfigPage::Protocol, ConfigInput::ReadCommunity},
+    {"trap community", ConfigPage::Protocol, ConfigInput::TrapCommunity},
+};
+
+// Texts the record cannot carry (longer than their field, or holding a zero
+// byte the board would take for the end). The pages' typing limits keep the
+// window from getting here; a configuration file can.
+std::optional<ConfigRefusal> CheckTextsFit(const IfConfigRecord& record)
+{
+    const std::string_view problem = IfConfigRecordTextProblem(record);
+    if (problem.empty())
+        return std::nullopt;
+    ConfigRefusal refusal{"The " + std::string(problem) + " does not fit the printer's configuration.",
+                          ConfigPage::System, ConfigInput::PrinterName};
+    for (const TextInput& t : kTextInputs)
+        if (t.field == problem) {
+            refusal.page = t.page;
+            refusal.focus = t.input;
+        }
+    return refusal;
+}
+
 } // namespace
 
 ConfigWorkingCopy WorkingCopyFromRecord(const IfConfigRecord& read)
@@ -162,7 +201,9 @@ std::optional<ConfigRefusal> CheckBeforeWrite(ConfigWorkingCopy& copy, std::opti
         return refused;
     if (auto refused = ApplyWepRule(copy))
         return refused;
-    return CheckCombination(copy);
+    if (auto refused = CheckCombination(copy))
+        return refused;
+    return CheckTextsFit(BuildRecord(copy));
 }
 
 IfConfigRecord BuildRecord(const ConfigWorkingCopy& copy)

@@ -127,8 +127,10 @@ std::optional<ConfigRefusal> ApplyWepRule(ConfigWorkingCopy& copy);
 std::optional<ConfigRefusal> CheckCombination(const ConfigWorkingCopy& copy);
 
 // The pages' "Update": validates the shown page (every page when shown is
-// nullopt, as the command line does), applies the WEP rule, then the
-// combination check. On success the copy's WEP code may have changed.
+// nullopt, as the command line does), applies the WEP rule, the combination
+// check, and last refuses a text the record cannot carry ("The <field> does
+// not fit the printer's configuration."). On success the copy's WEP code may
+// have changed and BuildRecord's record always encodes.
 std::optional<ConfigRefusal> CheckBeforeWrite(ConfigWorkingCopy& copy, std::optional<ConfigPage> shown);
 
 // The record written: the working copy with the IP assignment byte 1 for
@@ -188,9 +190,10 @@ void EditWepKey(ConfigWorkingCopy& copy, std::string key);
 std::size_t TypingLimit(ConfigInput input);
 
 // Whether a typed change from `before` to `after` is taken: printable ASCII
-// only, and no longer than the typing limit, unless it does not grow a
-// longer text that came from the board (so a full-width name read from the
-// board can still be edited down, and is never cut to fit).
+// only, and either within the typing limit or no longer than `before`. A
+// text longer than the limit can only have come from the board: it may be
+// edited in place or shortened, but is never cut to fit, and typing cannot
+// make it longer.
 bool TypedTextAccepted(ConfigInput input, std::string_view before, std::string_view after);
 
 // Printable ASCII (0x20..0x7E) only.

@@ -279,6 +279,25 @@ TEST(CheckBeforeWrite, CertificatePageSkipsTheRowsButNotTheWepRule)
     EXPECT_EQ(copy.values.cryptograph, crypt::kWep64);
 }
 
+TEST(CheckBeforeWrite, RefusesTextsTheRecordCannotCarry)
+{
+    ConfigWorkingCopy copy = GoodCopy();
+    copy.values.printerName = std::string(64, 'n'); // the full width is fine
+    EXPECT_FALSE(CheckBeforeWrite(copy, std::nullopt));
+    copy.values.printerName += "n";
+    auto refused = CheckBeforeWrite(copy, std::nullopt);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->message, "The printer name does not fit the printer's configuration.");
+    EXPECT_EQ(refused->focus, ConfigInput::PrinterName);
+
+    copy = GoodCopy();
+    copy.values.trapCommunity = std::string("tr\0ap", 5);
+    refused = CheckBeforeWrite(copy, std::nullopt);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->page, ConfigPage::Protocol);
+    EXPECT_EQ(refused->focus, ConfigInput::TrapCommunity);
+}
+
 // ---- Combinations the pages cannot produce ------------------------------------------
 
 TEST(CheckCombination, RefusesEveryCryptographTheAuthenticationDisables)
