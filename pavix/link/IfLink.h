@@ -97,9 +97,9 @@ public:
 
     // One certificate exchange: writes `request` as it is (the raw start
     // request or an already framed chunk) and returns the one reply that
-    // answers it, unframed; nullopt when the write or the read failed or
-    // nothing came within the first-byte bound. Keeps no copy of what it
-    // sends. `failure` (optional) receives the reason of a nullopt.
+    // answers it, unframed (empty when nothing came within the first-byte
+    // bound); nullopt when the write or the read failed. Keeps no copy of
+    // what it sends. `failure` (optional) receives the reason of a nullopt.
     std::optional<Bytes> ExchangeCertificate(ByteView request, LinkResult* failure = nullptr);
 
 private:

@@ -63,6 +63,23 @@ void writePrints(sim::Printer& printer, const std::string& dir)
     });
 }
 
+// A network board's stored record and uploaded certificates, written out as
+// they arrive. A failed write is reported and does not stop the simulator.
+void attachBoardOutputs(sim::NetworkBoard& board, const std::string& recordOut, const std::string& certDir)
+{
+    const auto write = [](const std::string& path, const std::string& bytes) {
+        std::string error;
+        if (!simapp::writeFileAtomically(path, bytes, error))
+            std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+    };
+    if (!recordOut.empty())
+        board.setRecordSink([recordOut, write](const std::string& record) { write(recordOut, record); });
+    if (!certDir.empty())
+        board.setCertificateSink([certDir, write](std::size_t type, const std::string& file) {
+            write(certDir + "/" + std::string(sim::certTypeName(type)) + ".pem", file);
+        });
+}
+
 // The one line scripts wait for.
 void announce(const std::string& line)
 {
@@ -139,6 +156,14 @@ int main(int argc, char** argv)
     }
 
     sim::Printer printer(*options.personality, config);
+    if (sim::NetworkBoard* board = sim::networkBoardOf(printer)) {
+        if (!options.certDir.empty()) {
+            struct stat st{};
+            if (::stat(options.certDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+                return fail("--cert-dir " + options.certDir + ": not a directory");
+        }
+        attachBoardOutputs(*board, options.recordOutPath, options.certDir);
+    }
     if (!options.nvPrintDir.empty()) {
         struct stat st{};
         if (::stat(options.nvPrintDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))

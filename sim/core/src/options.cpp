@@ -219,6 +219,17 @@ cli::ProgramTable makeTable()
         flag("bss-tcp-keep-open", "With --bss-tcp-port: keep the connection open after answering, until the "
                                   "host closes it."),
         flag("upper-hex", "Network board: frame replies in upper-case hex."),
+        text("record-out", "FILE",
+             "Network board: after each IF__SET write the 603-byte record it stored to FILE (raw bytes, "
+             "replaced atomically)."),
+        text("cert-dir", "DIR",
+             "Network board: write each uploaded certificate to DIR/ca.pem, DIR/client-key.pem or "
+             "DIR/client-pem.pem (replaced atomically)."),
+        flag("set-fails", "Network board: answer IF__SET with a valid message that is not IF__SUC and store "
+                          "nothing."),
+        flag("cert-no-start", "Network board: NAK certificate start requests instead of answering STRT."),
+        integer("cert-garbage", "K", 0, 1000,
+                "Network board: answer each certificate chunk with garbage K times before taking it."),
         exchangeOption("bad-checksum", "Network board: the reply to this request carries a wrong checksum.",
                        false),
         exchangeOption("short-reply",
@@ -247,7 +258,9 @@ cli::ProgramTable makeTable()
              "'board.frames.sys-req|if-get|bss-req|if-set: N' (requests answered or not), 'board.errors: N' "
              "(frames refused and NAKed) with up to 50 lines 'board.error.K: REASON: HEX', "
              "'board.tcp.queries: N', 'board.tcp.errors: N', 'board.tcp.last: HEX' (the last message "
-             "received over TCP) and 'board.record: HEX' (the record it holds)."),
+             "received over TCP), 'board.record: HEX' (the record it holds), 'board.cert.starts: N', "
+             "'board.cert.chunks: N', 'board.cert.refused: N' and per uploaded type "
+             "'board.cert.ca|client-key|client-pem: SIZE crc32 HEX8'."),
         // Test knobs for the replies.
         integer("chunk", "N", 1, kMaxChunk,
                 "Send each reply in pieces of N bytes (--chunk 1024 --chunk-delay 50 delivers a network "
@@ -484,6 +497,7 @@ bool boardOptions(const cli::ParsedArgs& a, const Personality& personality, Opti
     static constexpr const char* kBoardOptions[] = {
         "if-record", "firmware", "update-date", "mac", "bss-body", "opener-answer", "bss-tcp-port",
         "bss-tcp-keep-open", "upper-hex", "bad-checksum", "short-reply", "silent-on",
+        "record-out", "cert-dir", "set-fails", "cert-no-start", "cert-garbage",
     };
     if (&personality != &networkBoardPersonality) {
         for (const char* name : kBoardOptions) {
@@ -532,6 +546,11 @@ bool boardOptions(const cli::ParsedArgs& a, const Personality& personality, Opti
     }
     o.ifRecordPath = a.text("if-record");
     o.bssBodyPath = a.text("bss-body");
+    o.recordOutPath = a.text("record-out");
+    o.certDir = a.text("cert-dir");
+    board.setFails = a.has("set-fails");
+    board.certNoStart = a.has("cert-no-start");
+    board.certGarbage = static_cast<unsigned>(a.number("cert-garbage", 0));
     if (const auto v = a.value("bss-tcp-port"))
         o.bssTcpPort = static_cast<std::uint16_t>(v->number);
     o.bssTcpKeepOpen = a.has("bss-tcp-keep-open");

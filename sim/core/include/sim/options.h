@@ -43,6 +43,10 @@ struct Options {
     std::string bssBodyPath;
     std::optional<std::uint16_t> bssTcpPort;
     bool bssTcpKeepOpen = false;
+    // Network boards: where a stored record and uploaded certificates are
+    // written (atomically), if not empty.
+    std::string recordOutPath;
+    std::string certDir;
     // Replies no host reads for this long are dropped.
     std::uint32_t dropAfterMs = 2000;
 };
