@@ -118,6 +118,15 @@ bool parseNumber(std::string_view value, IfConfigRecord& into, std::string& prob
     return true;
 }
 
+bool parseNetworkMode(std::string_view value, IfConfigRecord& into, std::string& problem)
+{
+    // Two-valued by meaning: any nonzero code is ad hoc, as the board reads it.
+    if (!parseEnum<&IfConfigRecord::networkMode, kNetworkModeTable>(value, into, problem))
+        return false;
+    into.networkMode = NetworkModeChoice(into.networkMode);
+    return true;
+}
+
 bool parseChannel(std::string_view value, IfConfigRecord& into, std::string& problem)
 {
     // The information rows show channel 0 as "-".
@@ -162,7 +171,7 @@ constexpr std::array<FieldRow, kConfigFieldCount> kFields = {{
     {parseText<&R::getCommunity, kCommunityWidth>, copyField<&R::getCommunity>},
     {parseIpv4<&R::trapAddress>, copyField<&R::trapAddress>},
     {parseText<&R::trapCommunity, kCommunityWidth>, copyField<&R::trapCommunity>},
-    {parseEnum<&R::networkMode, kNetworkModeTable>, copyField<&R::networkMode>},
+    {parseNetworkMode, copyField<&R::networkMode>},
     {parseChannel, copyField<&R::adhocChannel>},
     {parseText<&R::ssid, kSsidWidth>, copyField<&R::ssid>},
     {parseNumber<&R::inactivityTime, 3600>, copyField<&R::inactivityTime>},
