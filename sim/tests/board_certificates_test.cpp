@@ -167,6 +167,8 @@ TEST(BoardCertificateKnobs, GarbageComesFirstThenTheChunkIsTaken)
     EXPECT_NE(b.send(chunkFrame(true, 2, "c")), kSuc);
     EXPECT_EQ(b.send(chunkFrame(true, 2, "c")), kSuc);
     EXPECT_EQ(*b.board().certificates().stored(0), "abc");
+    EXPECT_EQ(b.board().certificates().chunks(), 6u);
+    EXPECT_EQ(b.board().certificates().garbage(), 4u);
 }
 
 TEST(BoardCertificateKnobs, NoStartNaksTheStartRequest)

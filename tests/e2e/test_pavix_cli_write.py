@@ -74,7 +74,7 @@ def start_request(code: int) -> bytes:
 def pem(size: int, fill: bytes = b"A") -> bytes:
     head, tail = b"-----BEGIN ", b"-----END\n"
     assert size >= len(head) + len(tail) - 1
-    body = (fill * size)[:size - len(head) - len(tail)]
+    body = fill * max(0, size - len(head) - len(tail))
     return (head + body + tail)[:size]
 
 
@@ -242,7 +242,9 @@ class TestCertificateUpload:
         # "STRT" counts as a non-success, so the first chunk has 20 sends
         # left, the second (budget reset) 21: 19 garbage answers and the
         # accepted send, twice.
-        assert board.sim.report_fields()["board.cert.chunks"] == "40"
+        fields = board.sim.report_fields()
+        assert fields["board.cert.chunks"] == "40"
+        assert fields["board.cert.garbage"] == "38"
 
     def test_persistent_garbage_fails_after_exactly_the_budget(self, pavix_cli, network_board, tmp_path):
         board = network_board("--cert-garbage", "1000")
@@ -254,6 +256,7 @@ class TestCertificateUpload:
         # One start request, then the first chunk 20 times: 21 requests.
         assert fields["board.cert.starts"] == "1"
         assert fields["board.cert.chunks"] == "20"
+        assert fields["board.cert.garbage"] == "20"
         assert "(21 requests sent, 0 bytes accepted)" in result.err
         chunk = chunk_frame(False, 0, pem(20)[:10])
         board.sim.assert_received(READ + start_request(0x81) + chunk * 20)

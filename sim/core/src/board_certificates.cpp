@@ -129,6 +129,7 @@ std::string CertificateStore::report() const
     std::string out = "board.cert.starts: " + std::to_string(starts_) + "\n";
     out += "board.cert.chunks: " + std::to_string(chunks_) + "\n";
     out += "board.cert.refused: " + std::to_string(refused_) + "\n";
+    out += "board.cert.garbage: " + std::to_string(garbage_) + "\n";
     for (std::size_t t = 0; t < kCertTypes; ++t) {
         if (!stored_[t])
             continue;

@@ -309,6 +309,7 @@ HandlerResult NetworkBoard::onCertificateChunk(std::string_view frame, std::stri
     if (garbageLeft_ > 0) {
         // Neither stored nor refused: the host must send the same chunk again.
         --garbageLeft_;
+        certificates_.countGarbage();
         return HandlerResult::done(frame.size(), std::string("\x1f\x57\x4d" "\xa5garbage!", 12));
     }
     const std::string problem = certificates_.chunk(message);

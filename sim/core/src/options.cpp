@@ -259,7 +259,7 @@ cli::ProgramTable makeTable()
              "(frames refused and NAKed) with up to 50 lines 'board.error.K: REASON: HEX', "
              "'board.tcp.queries: N', 'board.tcp.errors: N', 'board.tcp.last: HEX' (the last message "
              "received over TCP), 'board.record: HEX' (the record it holds), 'board.cert.starts: N', "
-             "'board.cert.chunks: N', 'board.cert.refused: N' and per uploaded type "
+             "'board.cert.chunks: N', 'board.cert.refused: N', 'board.cert.garbage: N' and per uploaded type "
              "'board.cert.ca|client-key|client-pem: SIZE crc32 HEX8'."),
         // Test knobs for the replies.
         integer("chunk", "N", 1, kMaxChunk,

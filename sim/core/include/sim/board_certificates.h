@@ -63,8 +63,16 @@ public:
     std::uint64_t starts() const { return starts_; }
     std::uint64_t chunks() const { return chunks_; }
     std::uint64_t refused() const { return refused_; }
+    std::uint64_t garbage() const { return garbage_; }
+    // A chunk frame the board answered with garbage instead of judging it.
+    void countGarbage()
+    {
+        ++chunks_;
+        ++garbage_;
+    }
 
-    // "board.cert.starts: N", "board.cert.chunks: N", "board.cert.refused: N",
+    // "board.cert.starts: N", "board.cert.chunks: N" (every chunk frame
+    // received), "board.cert.refused: N", "board.cert.garbage: N",
     // and per stored type "board.cert.TYPE: SIZE crc32 HEX8" (zlib CRC-32).
     std::string report() const;
 
@@ -79,6 +87,7 @@ private:
     std::uint64_t starts_ = 0;
     std::uint64_t chunks_ = 0;
     std::uint64_t refused_ = 0;
+    std::uint64_t garbage_ = 0;
 };
 
 } // namespace sim
