@@ -151,14 +151,17 @@ bool IsOpenerAnswer(ByteView reply)
 
 Bytes EncodeFrame(ByteView message)
 {
-    Bytes out;
-    out.reserve(2 * message.size() + 4);
-    out.insert(out.end(), kFrameHeader.begin(), kFrameHeader.end());
+    // Filled in place: GCC 12 at -O3 misreads an insert into a reserved,
+    // still empty vector as an overflow.
+    Bytes out(2 * message.size() + kFrameHeader.size() + 1);
+    std::size_t at = 0;
+    for (std::uint8_t h : kFrameHeader)
+        out[at++] = h;
     for (std::uint8_t b : message) {
-        out.push_back(static_cast<std::uint8_t>(kHexDigits[b >> 4]));
-        out.push_back(static_cast<std::uint8_t>(kHexDigits[b & 0x0F]));
+        out[at++] = static_cast<std::uint8_t>(kHexDigits[b >> 4]);
+        out[at++] = static_cast<std::uint8_t>(kHexDigits[b & 0x0F]);
     }
-    out.push_back(kFrameEnd);
+    out[at] = kFrameEnd;
     return out;
 }
 
