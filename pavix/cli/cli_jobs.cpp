@@ -2,6 +2,7 @@
 
 #include "pavix/cli/bss_text.h"
 #include "pavix/cli/config_text.h"
+#include "pavix/cli/net_jobs.h"
 #include "platform/atomic_file.h"
 #include "platform/serial_port.h"
 
@@ -300,6 +301,8 @@ JobResult runJob(const Options& options, std::ostream& err)
         return sysinfo(options);
     if (options.command == "config read")
         return configRead(options);
+    if (isNetCommand(options.command))
+        return runNetJob(options);
     return bss(options, err);
 }
 

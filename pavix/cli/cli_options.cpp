@@ -46,7 +46,7 @@ ProgramTable makeTable()
 {
     ProgramTable s;
     s.name = "pavix-cli";
-    s.summary = "read a printer's WLAN/Ethernet interface board over serial, USB or TCP";
+    s.summary = "read a printer's WLAN/Ethernet interface board over serial, USB or TCP, and find and set boards over UDP";
     s.commands = {
         CommandRow{{"ports"},
                    {},
@@ -80,6 +80,8 @@ ProgramTable makeTable()
                    "'/' (WEP64, WEP128, WPA, WPA2, RSN1, RSN2) or No. The list stops at the first entry "
                    "without a BSSID, and after 100 rows."},
     };
+    for (CommandRow& row : netCommandRows())
+        s.commands.push_back(std::move(row));
     s.options = {
         text("port", "PATH|COMn|USBnnn",
              "The board's link: a serial device path (/dev/ttyUSB0, /dev/pts/3), COMn (= /dev/ttyS(n-1)), "
@@ -96,10 +98,12 @@ ProgramTable makeTable()
         flag("json", "Print the result as one JSON object on stdout (also on failure)."),
         flag("version", "Print the program's version and exit."),
     };
+    for (OptionRow& row : netOptionRows())
+        s.options.push_back(std::move(row));
     s.exitStatuses = {
         {0, "success"},
         {1, "the board exchange or the port failed"},
-        {2, "usage error; nothing was sent"},
+        {2, "usage error, or set refused the settings; nothing was sent"},
         {129, "stopped by SIGHUP; the port was released"},
         {130, "stopped by SIGINT (Ctrl+C); the port was released"},
         {143, "stopped by SIGTERM; the port was released"},
@@ -112,9 +116,15 @@ ProgramTable makeTable()
         {"save", "the --output file could not be written"},
         {"usage", "the command line is wrong"},
         {"signal", "stopped by a signal"},
+        {"udp", "the UDP socket could not be bound or the request not sent"},
+        {"device", "show, set, web: no such device in the search"},
+        {"refused", "set: the settings were refused (the window's message); nothing was sent"},
+        {"store", "Fail to save your setting. Please, configure one more again. (no answer to the store)"},
     };
     s.epilogue = "On failure the lines before the error line give the system's reason and what to check.\n"
-                 "Environment: QUELLIX_DEVICE_ROOT=DIR looks for devices under DIR/sys and DIR/dev.";
+                 "Environment: QUELLIX_DEVICE_ROOT=DIR looks for devices under DIR/sys and DIR/dev.\n"
+                 "PAVIX_UDP_TARGET, PAVIX_UDP_BIND, PAVIX_UDP_LOCAL_PORT and PAVIX_UDP_REMOTE_PORT stand in "
+                 "for --target, --bind, --local-port and --remote-port (the options win).";
     return s;
 }
 
@@ -168,6 +178,15 @@ bool parseOptions(const std::vector<std::string>& words, Options& options, std::
     options.output = a.text("output");
     options.tcpAddress = a.text("tcp");
     options.tcpPort = static_cast<int>(a.number("tcp-port", options.tcpPort));
+
+    if (isNetCommand(options.command))
+        return parseNetOptions(a, options.net, problem);
+    for (const std::string& name : netOptionNames()) {
+        if (a.has(name)) {
+            problem = "--" + name + " belongs to search, show, set and web";
+            return false;
+        }
+    }
 
     const bool overTcp = a.has("tcp");
     if (a.has("output") && options.command != "config read") {

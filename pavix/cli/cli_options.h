@@ -2,6 +2,7 @@
 // asks for.
 #pragma once
 
+#include "pavix/cli/net_options.h"
 #include "platform/cli/options.h"
 
 #include <string>
@@ -19,6 +20,7 @@ struct Options {
     std::string output;         // config read --output FILE
     std::string tcpAddress;     // bss --tcp ADDRESS
     int tcpPort = 3318;         // bss --tcp-port N
+    NetOptions net;             // search, show, set, web
 };
 
 const platform::cli::ProgramTable& programTable();
