@@ -201,7 +201,7 @@ TEST(Options, BadCommandLinesAreRefused)
 TEST(Options, ProblemsNameTheRuleBroken)
 {
     const std::vector<std::pair<std::vector<std::string_view>, std::string>> cases = {
-        {{}, "give a transport: --pty or --tcp PORT"},
+        {{}, "give a transport: --pty, --tcp PORT or --udp PORT"},
         {{"--pty", "--tcp", "0"}, "give either --pty or --tcp, not both"},
         {{"--tcp", "0", "--link", "/tmp/l"}, "--link works only with --pty"},
         {{"--pty", "--bind", "::1"}, "--bind works only with --tcp"},
