@@ -14,11 +14,11 @@ namespace ps = pavix::search;
 
 namespace {
 
-sim::UdpPrinter printer(const std::string& spec, int index = 0)
+sim::UdpPrinter printer(const std::string& description, int index = 0)
 {
     sim::UdpPrinter p;
     std::string error;
-    EXPECT_TRUE(sim::parseUdpPrinter(spec, index, p, error)) << spec << ": " << error;
+    EXPECT_TRUE(sim::parseUdpPrinter(description, index, p, error)) << description << ": " << error;
     return p;
 }
 
@@ -37,7 +37,7 @@ const std::string kPrtReg = "__[I_F]__[PRT_REG]";
 
 } // namespace
 
-TEST(UdpPrinterSpec, KeysLandAtTheirRecordOffsetsAsTheHostReadsThem)
+TEST(UdpPrinterOption, KeysLandAtTheirRecordOffsetsAsTheHostReadsThem)
 {
     sim::UdpPrinters boards({printer("wlan,mac=02-00-00-aa-bb-cc,ip=10.1.2.3,subnet=255.0.0.0,gateway=10.0.0.1,"
                                      "port=9101,baud=bb,fw=2.7,dhcp=1,inactivity=300,https=1,cap=25,reserved=9")},
@@ -64,7 +64,7 @@ TEST(UdpPrinterSpec, KeysLandAtTheirRecordOffsetsAsTheHostReadsThem)
     EXPECT_EQ(r.reserved, 9);
 }
 
-TEST(UdpPrinterSpec, DefaultsDifferPerBoardAndBadValuesAreRefused)
+TEST(UdpPrinterOption, DefaultsDifferPerBoardAndBadValuesAreRefused)
 {
     const sim::UdpPrinter first = printer("ethernet", 0);
     const sim::UdpPrinter second = printer("ethernet", 1);

@@ -47,11 +47,11 @@ struct Client {
     }
 };
 
-sim::UdpPrinter board(const std::string& spec, int index)
+sim::UdpPrinter board(const std::string& description, int index)
 {
     sim::UdpPrinter p;
     std::string error;
-    EXPECT_TRUE(sim::parseUdpPrinter(spec, index, p, error)) << error;
+    EXPECT_TRUE(sim::parseUdpPrinter(description, index, p, error)) << error;
     return p;
 }
 

@@ -33,13 +33,13 @@ def loopback_only(monkeypatch):
 
 @pytest.fixture
 def boards(printer_sim):
-    """Factory: boards(*printer_specs, strays=(), bind=None) starts
-    printer-sim --udp with one --udp-printer per spec and its report."""
+    """Factory: boards(*descriptions, strays=(), bind=None) starts
+    printer-sim --udp with one --udp-printer per description and its report."""
 
-    def start(*specs, strays=(), bind=None):
+    def start(*descriptions, strays=(), bind=None):
         args = ["--udp", "0"]
-        for spec in specs:
-            args += ["--udp-printer", spec]
+        for description in descriptions:
+            args += ["--udp-printer", description]
         for stray in strays:
             args += ["--udp-stray", stray]
         if bind:
