@@ -22,8 +22,12 @@ for bin in "$build"/fuzz/*_fuzz; do
 done
 [ ${#targets[@]} -gt 0 ] || { echo "fuzz: no targets in $build/fuzz" >&2; exit 1; }
 
-failed=()
-for bin in "${targets[@]}"; do
+# Targets run side by side, as many at a time as there are cores: each one is
+# single-threaded, so running them in turn would leave cores idle for the
+# whole stage.
+parallel="${QUELLIX_FUZZ_JOBS:-$(nproc)}"
+run_one() { # BIN: runs one target; its verdict is the exit status
+  local bin="$1" name corpus log seeds
   name="$(basename "$bin")"
   corpus="$work/$name"
   mkdir -p "$corpus"
@@ -39,9 +43,25 @@ for bin in "${targets[@]}"; do
   else
     echo "fuzz: $name FAILED; last lines of its log:" >&2
     tail -n 40 "$log" >&2
-    failed+=("$name")
+    return 1
   fi
+}
+
+failed=()
+pids=()
+names=()
+collect() { # waits for the oldest running target
+  if ! wait "${pids[0]}"; then failed+=("${names[0]}"); fi
+  pids=("${pids[@]:1}")
+  names=("${names[@]:1}")
+}
+for bin in "${targets[@]}"; do
+  [ ${#pids[@]} -ge "$parallel" ] && collect
+  run_one "$bin" &
+  pids+=("$!")
+  names+=("$(basename "$bin")")
 done
+while [ ${#pids[@]} -gt 0 ]; do collect; done
 if [ ${#failed[@]} -gt 0 ]; then
   echo "fuzz: failed: ${failed[*]} (inputs in $artifacts)" >&2
   exit 1

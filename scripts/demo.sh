@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up, builds, and identifies a printer with corvane-cli.
 # Without connection options it starts printer-sim as a KMP-Z400 on a
-# pseudo-terminal and talks to that. With a display, the Corvane window
+# pseudo-terminal and talks to that, then a second printer-sim as a network
+# board and reads it with pavix-cli. With a display, the Corvane window
 # opens afterwards on the same connection.
 #
 #   scripts/demo.sh                                  # the simulator
@@ -12,25 +13,32 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 build="${QUELLIX_BUILD:-$root/build}"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target corvane-cli printer-sim corvane
+cmake --build "$build" -j"$(nproc)" --target corvane-cli pavix-cli printer-sim corvane
 
 args=("$@")
 sim_pid=""
+board_pid=""
 work="$(mktemp -d)"
 cleanup() {
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  [ -n "$board_pid" ] && kill "$board_pid" 2>/dev/null && wait "$board_pid" 2>/dev/null
   rm -rf "$work"
+}
+first_line() { # FILE: waits (bounded) for the simulator's announce line
+  local line=""
+  for _ in $(seq 100); do
+    line="$(head -n1 "$1" 2>/dev/null)"
+    [ -n "$line" ] && break
+    sleep 0.05
+  done
+  echo "$line"
 }
 trap cleanup EXIT
 
 if [[ " ${args[*]} " != *" --port "* && " ${args[*]} " != *" --port="* ]]; then
   "$build/sim/printer-sim" --pty --model KMP-Z400 --code-page _PC437 >"$work/sim.out" &
   sim_pid=$!
-  for _ in $(seq 100); do
-    port="$(head -n1 "$work/sim.out" 2>/dev/null)"
-    [ -n "$port" ] && break
-    sleep 0.05
-  done
+  port="$(first_line "$work/sim.out")"
   [ -n "$port" ] || { echo "demo: printer-sim did not start" >&2; exit 1; }
   echo "demo: printer-sim serves a KMP-Z400 on $port" >&2
   args=(--port "$port")
@@ -57,6 +65,17 @@ echo "\$ corvane-cli ${args[*]} switches get" >&2
 "$build/corvane/cli/corvane-cli" "${args[@]}" switches get
 echo "\$ corvane-cli ${args[*]} nv list" >&2
 "$build/corvane/cli/corvane-cli" "${args[@]}" nv list
+if [ -n "$sim_pid" ]; then
+  "$build/sim/printer-sim" --pty --personality network-board >"$work/board.out" &
+  board_pid=$!
+  board="$(first_line "$work/board.out")"
+  [ -n "$board" ] || { echo "demo: printer-sim did not start as a network board" >&2; exit 1; }
+  echo "demo: printer-sim serves a network board on $board" >&2
+  echo "\$ pavix-cli --port $board config read" >&2
+  "$build/pavix/cli/pavix-cli" --port "$board" config read
+  echo "\$ pavix-cli --port $board bss" >&2
+  "$build/pavix/cli/pavix-cli" --port "$board" bss
+fi
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "demo: opening the Corvane window (close it to end the demo)" >&2

@@ -22,6 +22,7 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QSlider>
 #include <QTableWidget>
@@ -29,6 +30,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <deque>
@@ -490,10 +493,20 @@ private slots:
 
     void aFailedRefreshEmptiesTheListBox()
     {
+        int holdPty = -1;
+        const auto release = qScopeGuard([&] {
+            if (holdPty >= 0)
+                ::close(holdPty);
+        });
         auto sim = std::make_unique<Simulator>(dir_->path(), QStringList{"--version", "_VER V1.04", "--nv-key",
                                                                          "10=8x1", "--nv-key", "11=8x1"});
         runManager(*sim, [&](CNVDlg& dlg) {
             QCOMPARE(listBox(dlg), (QStringList{"10", "11"}));
+            // Held open, the stopped simulator's pseudo-terminal keeps its
+            // number: otherwise a test running beside this one may get the
+            // same /dev/pts path, and the manager would open and write to it.
+            holdPty = ::open(sim->port().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            QVERIFY(holdPty >= 0);
             sim->stop();
             dlg.OnRefresh();
             QCOMPARE(listBox(dlg), QStringList());
