@@ -3,6 +3,7 @@
 #include "pavix/cli/bss_text.h"
 #include "pavix/cli/config_text.h"
 #include "pavix/cli/write_jobs.h"
+#include "pavix/cli/net_jobs.h"
 #include "platform/atomic_file.h"
 #include "platform/serial_port.h"
 
@@ -305,6 +306,8 @@ JobResult runJob(const Options& options, std::ostream& err)
         return configWrite(options, err);
     if (options.command == "cert upload")
         return certUpload(options, err);
+    if (isNetCommand(options.command))
+        return runNetJob(options);
     return bss(options, err);
 }
 

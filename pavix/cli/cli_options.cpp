@@ -58,7 +58,7 @@ ProgramTable makeTable()
 {
     ProgramTable s;
     s.name = "pavix-cli";
-    s.summary = "read a printer's WLAN/Ethernet interface board over serial, USB or TCP";
+    s.summary = "read a printer's WLAN/Ethernet interface board over serial, USB or TCP, and find and set boards over UDP";
     s.commands = {
         CommandRow{{"ports"},
                    {},
@@ -107,6 +107,8 @@ ProgramTable makeTable()
                    "(exit 2). The board is read first; on success prints 'Completed to upload the "
                    "certification document.' and 'Reset the printer.'."},
     };
+    for (CommandRow& row : netCommandRows())
+        s.commands.push_back(std::move(row));
     s.options = {
         text("port", "PATH|COMn|USBnnn",
              "The board's link: a serial device path (/dev/ttyUSB0, /dev/pts/3), COMn (= /dev/ttyS(n-1)), "
@@ -126,10 +128,12 @@ ProgramTable makeTable()
         flag("json", "Print the result as one JSON object on stdout (also on failure)."),
         flag("version", "Print the program's version and exit."),
     };
+    for (OptionRow& row : netOptionRows())
+        s.options.push_back(std::move(row));
     s.exitStatuses = {
         {0, "success"},
         {1, "the board exchange or the port failed"},
-        {2, "usage error; nothing was sent"},
+        {2, "usage error, or set refused the settings; nothing was sent"},
         {129, "stopped by SIGHUP; the port was released"},
         {130, "stopped by SIGINT (Ctrl+C); the port was released"},
         {143, "stopped by SIGTERM; the port was released"},
@@ -147,9 +151,15 @@ ProgramTable makeTable()
         {"upload", "Failed to upload the certification document."},
         {"usage", "the command line is wrong"},
         {"signal", "stopped by a signal"},
+        {"udp", "the UDP socket could not be bound or the request not sent"},
+        {"device", "show, set, web: no such device in the search"},
+        {"refused", "set: the settings were refused (the window's message); nothing was sent"},
+        {"store", "Fail to save your setting. Please, configure one more again. (no answer to the store)"},
     };
     s.epilogue = "On failure the lines before the error line give the system's reason and what to check.\n"
-                 "Environment: QUELLIX_DEVICE_ROOT=DIR looks for devices under DIR/sys and DIR/dev.";
+                 "Environment: QUELLIX_DEVICE_ROOT=DIR looks for devices under DIR/sys and DIR/dev.\n"
+                 "PAVIX_UDP_TARGET, PAVIX_UDP_BIND, PAVIX_UDP_LOCAL_PORT and PAVIX_UDP_REMOTE_PORT stand in "
+                 "for --target, --bind, --local-port and --remote-port (the options win).";
     return s;
 }
 
@@ -215,6 +225,14 @@ bool parseOptions(const std::vector<std::string>& words, Options& options, std::
     if (a.has("type") && options.command != "cert upload") {
         problem = "--type belongs to cert upload";
         return false;
+    }
+    if (isNetCommand(options.command))
+        return parseNetOptions(a, options.net, problem);
+    for (const std::string& name : netOptionNames()) {
+        if (a.has(name)) {
+            problem = "--" + name + " belongs to search, show, set and web";
+            return false;
+        }
     }
 
     const bool overTcp = a.has("tcp");

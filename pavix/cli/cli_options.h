@@ -2,6 +2,7 @@
 // asks for.
 #pragma once
 
+#include "pavix/cli/net_options.h"
 #include "platform/cli/options.h"
 
 #include <string>
@@ -22,6 +23,7 @@ struct Options {
     std::string file;           // config write FILE, cert upload FILE
     bool dryRun = false;        // config write --dry-run
     std::string certType = "ca"; // cert upload --type ca|client-key|client-pem
+    NetOptions net;             // search, show, set, web
 };
 
 const platform::cli::ProgramTable& programTable();

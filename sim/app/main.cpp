@@ -6,6 +6,7 @@
 #include "recorder.h"
 #include "server.h"
 #include "tcp_link.h"
+#include "udp_responder.h"
 
 #include "sim/mobile_printer.h"
 #include "sim/network_board.h"
@@ -198,6 +199,15 @@ int main(int argc, char** argv)
         if (bssTcp)
             announce(std::to_string(bssTcp->port()));
     };
+    if (options.transport == sim::Transport::Udp) {
+        sim::UdpPrinters boards(options.udpPrinters, options.udpStrays);
+        simapp::UdpResponder udp(boards, recorder, clock);
+        if (!udp.bind(options.udpBind, options.udpPort, error))
+            return fail(error);
+        recorder.record({}, boards.report());
+        announce(std::to_string(udp.port()));
+        return udp.run(signalFd.get());
+    }
     if (options.transport == sim::Transport::Pty) {
         simapp::PtyLink pty;
         if (!pty.open(options.linkPath, error))

@@ -280,6 +280,26 @@ cli::ProgramTable makeTable()
         integer("pause-after", "N", 1, kMaxCount,
                 "Every N bytes, stop reading for --pause-ms MS; give both or neither."),
         integer("pause-ms", "MS", 1, kMaxDelayMs, "Length of each --pause-after pause."),
+        // Network boards on UDP (the third transport).
+        integer("udp", "PORT", 0, 65535,
+                "Answer the network boards' discovery and store datagrams on UDP PORT (0 picks a free port, "
+                "announced), both modes on the one port, every answer unicast to the request's source."),
+        text("udp-bind", "ADDR",
+             "With --udp: the address to bind, in 127.0.0.0/8; 0.0.0.0 only when given, so that a "
+             "broadcast to 127.255.255.255 reaches the boards.",
+             "127.0.0.1"),
+        repeatable(text("udp-printer", "MODE[,KEY=VALUE...]",
+                        "With --udp: one board, MODE ethernet or wlan. Record keys: mac=AA:BB:CC:DD:EE:FF, ip=, "
+                        "subnet=, gateway= (dotted), port=N, baud=HH (hex code), fw=MAJOR.MINOR, dhcp=N, "
+                        "inactivity=S, https=N, cap=N and reserved=N (wlan), or record=HEX (27 or 29 bytes). "
+                        "Knobs: repeat=N (answer each search N times), delay=MS, cut=N (only the answer's "
+                        "first N bytes), pad=N (N zero bytes more), store=setc|setrsp|none|HEX (the store "
+                        "answer; default SETC for ethernet, SET_RSP for wlan), store-delay=MS. Defaults: MAC "
+                        "00:19:7B:10:00:NN, 192.168.0.(100+NN) for the NNth board, 255.255.255.0, gateway "
+                        "192.168.0.1, port 9100, baud FF, firmware 1.5, capability 31. A store is taken by "
+                        "the boards of its mode with the record's MAC, which keep the new bytes.")),
+        repeatable(text("udp-stray", "HEX[@MS]",
+                        "With --udp: send these bytes to every searcher, MS after the request (default 0).")),
     };
     t.exitStatuses = {
         {0, "stopped by SIGTERM, SIGINT or SIGHUP"},
@@ -287,8 +307,9 @@ cli::ProgramTable makeTable()
             "written, or the state file could not be read"},
         {2, "usage error"},
     };
-    t.epilogue = "Give exactly one transport: --pty or --tcp PORT. Once ready, printer-sim prints one line "
-                 "to stdout (the slave path with --pty, the port number with --tcp; with --bss-tcp-port a "
+    t.epilogue = "Give exactly one transport: --pty, --tcp PORT or --udp PORT. Once ready, printer-sim prints "
+                 "one line to stdout (the slave path with --pty, the port number with --tcp or --udp; with "
+                 "--bss-tcp-port a "
                  "second line, that port number) and serves until "
                  "SIGTERM or SIGINT. SIGUSR1 prints the receive report to stderr.\n"
                  "The receiving knobs count the bytes of all hosts since the start.";
@@ -621,11 +642,31 @@ ParseResult parseOptions(std::span<const std::string_view> args)
 
     const bool pty = a.has("pty");
     const bool tcp = a.has("tcp");
+    const bool udp = a.has("udp");
     if (pty && tcp)
         return fail("give either --pty or --tcp, not both");
-    if (!pty && !tcp)
-        return fail("give a transport: --pty or --tcp PORT");
-    o.transport = pty ? Transport::Pty : Transport::Tcp;
+    if (udp && (pty || tcp))
+        return fail("--udp serves the boards' datagrams alone: no --pty or --tcp with it");
+    if (!pty && !tcp && !udp)
+        return fail("give a transport: --pty, --tcp PORT or --udp PORT");
+    o.transport = pty ? Transport::Pty : tcp ? Transport::Tcp : Transport::Udp;
+    if (!udp && (a.has("udp-bind") || a.has("udp-printer") || a.has("udp-stray")))
+        return fail("--udp-bind, --udp-printer and --udp-stray work only with --udp");
+    o.udpPort = static_cast<std::uint16_t>(count("udp", 0));
+    o.udpBind = a.text("udp-bind", o.udpBind);
+    int udpIndex = 0;
+    for (const auto& v : a.values("udp-printer")) {
+        UdpPrinter printer;
+        if (!parseUdpPrinter(v.text, udpIndex++, printer, result.error))
+            return result;
+        o.udpPrinters.push_back(std::move(printer));
+    }
+    for (const auto& v : a.values("udp-stray")) {
+        UdpStray stray;
+        if (!parseUdpStray(v.text, stray, result.error))
+            return result;
+        o.udpStrays.push_back(std::move(stray));
+    }
     if (a.has("link") && !pty)
         return fail("--link works only with --pty");
     if (a.has("bind") && !tcp)
