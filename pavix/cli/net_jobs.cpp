@@ -238,10 +238,17 @@ std::string SearchRows(SearchMode mode, const DeviceList& list)
     std::string out;
     for (const search::DeviceRow& row : search::MakeRows(list)) {
         const std::vector<std::string> columns = row.columns();
-        for (std::size_t i = 0; i < columns.size(); ++i)
-            out += (i > 0 ? "\t" : "") + columns[i];
-        if (mode == SearchMode::Wlan)
-            out += "\t" + std::to_string(row.capability);
+        // Appended piece by piece: GCC 12 at -O3 misreads a "\t" + string
+        // temporary as an overlapping copy.
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (i > 0)
+                out += '\t';
+            out += columns[i];
+        }
+        if (mode == SearchMode::Wlan) {
+            out += '\t';
+            out += std::to_string(row.capability);
+        }
         out += "\n";
     }
     return out;

@@ -70,7 +70,9 @@ JobResult Refused(std::string_view message)
         r.notes.emplace_back(line);
         while (!line.empty() && line.back() == ' ')
             line.remove_suffix(1);
-        joined += (joined.empty() ? "" : " ") + std::string(line);
+        if (!joined.empty())
+            joined += ' ';
+        joined += line;
         at = end + 1;
     }
     JobResult out = failure(kExitUsage, "refused", joined);
