@@ -2,6 +2,8 @@
 
 #include "pavix/cli/bss_text.h"
 #include "pavix/cli/config_text.h"
+#include "pavix/cli/write_jobs.h"
+#include "pavix/cli/net_jobs.h"
 #include "platform/atomic_file.h"
 #include "platform/serial_port.h"
 
@@ -300,6 +302,12 @@ JobResult runJob(const Options& options, std::ostream& err)
         return sysinfo(options);
     if (options.command == "config read")
         return configRead(options);
+    if (options.command == "config write")
+        return configWrite(options, err);
+    if (options.command == "cert upload")
+        return certUpload(options, err);
+    if (isNetCommand(options.command))
+        return runNetJob(options);
     return bss(options, err);
 }
 

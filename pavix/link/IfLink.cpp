@@ -52,6 +52,8 @@ std::string DescribeLinkResult(const LinkResult& result, int firstByteTimeoutMs)
         return "the answer to the link opener is not 1F 57 4D 7F";
     case LinkStatus::BadReply:
         return "the answer to " + what + " is not a valid message (frame, checksum, tag or length)";
+    case LinkStatus::BadRecord:
+        return "the configuration does not fit the board's record";
     case LinkStatus::ConnectFailed:
         if (result.error.isSet() && result.error.code != ETIMEDOUT)
             return "no TCP connection to the board";
@@ -136,6 +138,48 @@ LinkResult IfLink::ReadConfiguration(SystemInfo& info, IfConfigRecord& record)
     info = std::move(readInfo);
     record = std::move(*parsed);
     return {};
+}
+
+LinkResult IfLink::WriteConfiguration(const IfConfigRecord& record)
+{
+    // Encoded first: a record that cannot be sent must not cost an opener.
+    const std::optional<Bytes> message = BuildIfSet(record);
+    if (!message)
+        return Failure(LinkStatus::BadRecord, "IF__SET", false);
+    if (LinkResult r = Opener(); !r.ok())
+        return r;
+    if (!port_.write(EncodeFrame(*message)))
+        return Failure(LinkStatus::WriteFailed, "IF__SET");
+    const Reply reply = port_.readReply();
+    if (reply.end == ReplyEnd::Failed)
+        return Failure(LinkStatus::ReadFailed, "IF__SET");
+    if (!reply.hasData())
+        return Failure(LinkStatus::NoReply, "IF__SET", false);
+    const std::optional<Bytes> decoded = DecodeReply(reply.bytes);
+    if (!decoded || !IsIfSuc(*decoded))
+        return Failure(LinkStatus::BadReply, "IF__SET", false);
+    return {};
+}
+
+std::optional<Bytes> IfLink::ExchangeCertificate(ByteView request, LinkResult* failure)
+{
+    const auto fail = [&](LinkStatus status, bool withPortError) -> std::optional<Bytes> {
+        if (failure)
+            *failure = Failure(status, "certificate", withPortError);
+        return std::nullopt;
+    };
+    if (!port_.isOpen())
+        return fail(LinkStatus::NotOpen, false);
+    if (!port_.write(request))
+        return fail(LinkStatus::WriteFailed, true);
+    // The raw answers ("STRT", the IF__SUC tag) hold no 03 after the header,
+    // so they end at the board's silence; the reassembly never cuts them.
+    Reply reply = port_.readReply();
+    if (reply.end == ReplyEnd::Failed)
+        return fail(LinkStatus::ReadFailed, true);
+    // Silence is an answer too: an empty one, which the upload counts as a
+    // non-success and retries within its budget.
+    return std::move(reply.bytes);
 }
 
 LinkResult IfLink::ReadBss(const ProgressSink& progress, BssTable& table)

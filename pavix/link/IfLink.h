@@ -9,6 +9,10 @@
 //   system information  opener, SYS_REQ -> SYS_RSP (>= 74 bytes)
 //   read configuration  opener, SYS_REQ -> SYS_RSP, opener, IF__GET -> IF__CUR
 //                       (>= 623 bytes)
+//   write configuration opener, IF__SET with the record (624-byte message,
+//                       1252-byte frame) -> a valid message tagged IF__SUC
+//   certificate         raw requests and framed chunks, each answered by
+//                       one raw reply (ExchangeCertificate below)
 //   BSS over the link   opener, BSS_REQ (progress 25), up to three replies: a
 //                       reply with data sets 100 and ends; each empty one
 //                       moves 50, 75, 100; none at all fails
@@ -29,6 +33,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,6 +47,7 @@ enum class LinkStatus {
     NoReply,         // nothing arrived within the bound
     BadOpenerAnswer, // the opener's answer was not 1F 57 4D 7F ...
     BadReply,        // not one whole frame, bad checksum, wrong tag, too short
+    BadRecord,       // the record to write does not encode (a text too long)
     ConnectFailed,   // TCP: no connection within the bound
     SendFailed,      // TCP: the request did not go out whole
 };
@@ -85,8 +91,16 @@ public:
     LinkResult ReadBssOverTcp(const std::string& address, const ProgressSink& progress, BssTable& table,
                               std::uint16_t tcpPort = kBssTcpPort);
 
-    // Writing a configuration (opener, IF__SET with the record, IF__SUC
-    // answer) belongs here beside ReadConfiguration; it is not built yet.
+    // Opener, IF__SET with the record, and an IF__SUC answer. A record whose
+    // texts do not fit is refused before anything is sent.
+    LinkResult WriteConfiguration(const IfConfigRecord& record);
+
+    // One certificate exchange: writes `request` as it is (the raw start
+    // request or an already framed chunk) and returns the one reply that
+    // answers it, unframed (empty when nothing came within the first-byte
+    // bound); nullopt when the write or the read failed. Keeps no copy of
+    // what it sends. `failure` (optional) receives the reason of a nullopt.
+    std::optional<Bytes> ExchangeCertificate(ByteView request, LinkResult* failure = nullptr);
 
 private:
     LinkResult Opener();

@@ -6,6 +6,7 @@
 #include "recorder.h"
 #include "server.h"
 #include "tcp_link.h"
+#include "udp_responder.h"
 
 #include "sim/mobile_printer.h"
 #include "sim/network_board.h"
@@ -61,6 +62,23 @@ void writePrints(sim::Printer& printer, const std::string& dir)
             std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
         }
     });
+}
+
+// A network board's stored record and uploaded certificates, written out as
+// they arrive. A failed write is reported and does not stop the simulator.
+void attachBoardOutputs(sim::NetworkBoard& board, const std::string& recordOut, const std::string& certDir)
+{
+    const auto write = [](const std::string& path, const std::string& bytes) {
+        std::string error;
+        if (!simapp::writeFileAtomically(path, bytes, error))
+            std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+    };
+    if (!recordOut.empty())
+        board.setRecordSink([recordOut, write](const std::string& record) { write(recordOut, record); });
+    if (!certDir.empty())
+        board.setCertificateSink([certDir, write](std::size_t type, const std::string& file) {
+            write(certDir + "/" + std::string(sim::certTypeName(type)) + ".pem", file);
+        });
 }
 
 // The one line scripts wait for.
@@ -139,6 +157,14 @@ int main(int argc, char** argv)
     }
 
     sim::Printer printer(*options.personality, config);
+    if (sim::NetworkBoard* board = sim::networkBoardOf(printer)) {
+        if (!options.certDir.empty()) {
+            struct stat st{};
+            if (::stat(options.certDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+                return fail("--cert-dir " + options.certDir + ": not a directory");
+        }
+        attachBoardOutputs(*board, options.recordOutPath, options.certDir);
+    }
     if (!options.nvPrintDir.empty()) {
         struct stat st{};
         if (::stat(options.nvPrintDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
@@ -173,6 +199,15 @@ int main(int argc, char** argv)
         if (bssTcp)
             announce(std::to_string(bssTcp->port()));
     };
+    if (options.transport == sim::Transport::Udp) {
+        sim::UdpPrinters boards(options.udpPrinters, options.udpStrays);
+        simapp::UdpResponder udp(boards, recorder, clock);
+        if (!udp.bind(options.udpBind, options.udpPort, error))
+            return fail(error);
+        recorder.record({}, boards.report());
+        announce(std::to_string(udp.port()));
+        return udp.run(signalFd.get());
+    }
     if (options.transport == sim::Transport::Pty) {
         simapp::PtyLink pty;
         if (!pty.open(options.linkPath, error))

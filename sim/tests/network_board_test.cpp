@@ -123,7 +123,7 @@ TEST(BoardFrames, RefusedRequestsAreNakedAndCounted)
         {"shorter than a tag", frame("abc"), "message of 3 bytes"},
         {"unknown tag", frame(sim::boardMessage("__[I_F]__[NOT_ME]_")), "unknown tag"},
         {"not quite the opener", "\x1f\x57\x43\x7f\x1d\x03"s, "not lower-case hex"},
-        {"certificate start", "\x1f\x57\x43\x81\x1d\x1f\x03"s, "odd number of hex digits"},
+        {"start request of no type", "\x1f\x57\x43\x84\x1d\x1f\x03"s, "odd number of hex digits"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -201,7 +201,7 @@ TEST(Options, BadCommandLinesAreRefused)
 TEST(Options, ProblemsNameTheRuleBroken)
 {
     const std::vector<std::pair<std::vector<std::string_view>, std::string>> cases = {
-        {{}, "give a transport: --pty or --tcp PORT"},
+        {{}, "give a transport: --pty, --tcp PORT or --udp PORT"},
         {{"--pty", "--tcp", "0"}, "give either --pty or --tcp, not both"},
         {{"--tcp", "0", "--link", "/tmp/l"}, "--link works only with --pty"},
         {{"--pty", "--bind", "::1"}, "--bind works only with --tcp"},
@@ -217,6 +217,9 @@ TEST(Options, ProblemsNameTheRuleBroken)
         {{"--pty", "--drop-after=9"}, "bad value '9' for --drop-after (10..600000)"},
         {{"--pty", "--personality", "pos"}, "bad value 'pos' for --personality (mobile or network-board)"},
         {{"--pty", "extra"}, "unexpected argument 'extra'"},
+        {{"--udp", "0", "--pty"}, "--udp serves the boards' datagrams alone: no --pty or --tcp with it"},
+        {{"--tcp", "0", "--udp-printer", "wlan"}, "--udp-bind, --udp-printer and --udp-stray work only with --udp"},
+        {{"--udp", "0", "--udp-printer", "wlan,cap=x"}, "--udp-printer: bad value 'x' for cap"},
     };
     for (const auto& [args, problem] : cases) {
         const auto r = sim::parseOptions(args);

@@ -244,6 +244,9 @@ HandlerResult NetworkBoard::onFrame(std::string_view input)
         return HandlerResult::done(frame.size(), silent ? std::string() : config_.openerAnswer);
     }
 
+    if (const auto type = certificateStartType(frame))
+        return onCertificateStart(*type, frame);
+
     const std::string_view hex = frame.substr(kFrameStart.size(), frame.size() - kFrameStart.size() - 1);
     if (hex.size() % 2 != 0)
         return refuse(frame.size(), frame, "odd number of hex digits");
@@ -256,6 +259,8 @@ HandlerResult NetworkBoard::onFrame(std::string_view input)
             return refuse(frame.size(), frame, "not lower-case hex at byte " + std::to_string(3 + i + (hi < 0 ? 0 : 1)));
         message.push_back(static_cast<char>(hi * 16 + lo));
     }
+    if (isCertificateChunk(message))
+        return onCertificateChunk(frame, message);
     if (message.size() < kBoardTagSize + 2)
         return refuse(frame.size(), frame, "message of " + std::to_string(message.size()) + " bytes");
     if (!checksumValid(message))
@@ -272,9 +277,50 @@ HandlerResult NetworkBoard::onFrame(std::string_view input)
 
     ++frames_[index(exchange)];
     if (exchange == BoardExchange::IfSet)
-        record_.assign(message, kBoardTagSize, NetworkBoardConfig::kRecordSize);
+        return onIfSet(frame, message);
     const auto reply = replyMessage(exchange);
     return HandlerResult::done(frame.size(), reply ? frameReply(*reply) : std::string());
+}
+
+HandlerResult NetworkBoard::onIfSet(std::string_view frame, std::string_view message)
+{
+    if (config_.setFails && !config_.silentOn[index(BoardExchange::IfSet)]) {
+        // A well-formed answer that is not IF__SUC: only its tag tells.
+        return HandlerResult::done(frame.size(), frameReply(boardMessage("__[I_F]__[IF__ERR]")));
+    }
+    record_.assign(message, kBoardTagSize, NetworkBoardConfig::kRecordSize);
+    if (recordSink_)
+        recordSink_(record_);
+    const auto reply = replyMessage(BoardExchange::IfSet);
+    return HandlerResult::done(frame.size(), reply ? frameReply(*reply) : std::string());
+}
+
+HandlerResult NetworkBoard::onCertificateStart(std::size_t type, std::string_view frame)
+{
+    if (config_.certNoStart)
+        return refuse(frame.size(), frame, "certificate start refused (--cert-no-start)");
+    certificates_.start(type);
+    garbageLeft_ = config_.certGarbage;
+    return HandlerResult::done(frame.size(), std::string(kCertStartAnswer));
+}
+
+HandlerResult NetworkBoard::onCertificateChunk(std::string_view frame, std::string_view message)
+{
+    if (garbageLeft_ > 0) {
+        // Neither stored nor refused: the host must send the same chunk again.
+        --garbageLeft_;
+        certificates_.countGarbage();
+        return HandlerResult::done(frame.size(), std::string("\x1f\x57\x4d" "\xa5garbage!", 12));
+    }
+    const std::string problem = certificates_.chunk(message);
+    if (!problem.empty())
+        return refuse(frame.size(), frame, problem);
+    garbageLeft_ = config_.certGarbage;
+    if (certificates_.committed() && certificateSink_) {
+        const std::size_t type = *certificates_.lastCommitted();
+        certificateSink_(type, *certificates_.stored(type));
+    }
+    return HandlerResult::done(frame.size(), std::string(kCertChunkAnswer));
 }
 
 std::optional<std::string> NetworkBoard::replyMessage(BoardExchange exchange) const
@@ -341,6 +387,7 @@ std::string NetworkBoard::report() const
     out += "board.tcp.errors: " + std::to_string(tcpErrors_) + "\n";
     out += "board.tcp.last: " + tcpLast_ + "\n";
     out += "board.record: " + hexOf(record_) + "\n";
+    out += certificates_.report();
     return out;
 }
 

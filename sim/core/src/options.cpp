@@ -219,6 +219,17 @@ cli::ProgramTable makeTable()
         flag("bss-tcp-keep-open", "With --bss-tcp-port: keep the connection open after answering, until the "
                                   "host closes it."),
         flag("upper-hex", "Network board: frame replies in upper-case hex."),
+        text("record-out", "FILE",
+             "Network board: after each IF__SET write the 603-byte record it stored to FILE (raw bytes, "
+             "replaced atomically)."),
+        text("cert-dir", "DIR",
+             "Network board: write each uploaded certificate to DIR/ca.pem, DIR/client-key.pem or "
+             "DIR/client-pem.pem (replaced atomically)."),
+        flag("set-fails", "Network board: answer IF__SET with a valid message that is not IF__SUC and store "
+                          "nothing."),
+        flag("cert-no-start", "Network board: NAK certificate start requests instead of answering STRT."),
+        integer("cert-garbage", "K", 0, 1000,
+                "Network board: answer each certificate chunk with garbage K times before taking it."),
         exchangeOption("bad-checksum", "Network board: the reply to this request carries a wrong checksum.",
                        false),
         exchangeOption("short-reply",
@@ -247,7 +258,9 @@ cli::ProgramTable makeTable()
              "'board.frames.sys-req|if-get|bss-req|if-set: N' (requests answered or not), 'board.errors: N' "
              "(frames refused and NAKed) with up to 50 lines 'board.error.K: REASON: HEX', "
              "'board.tcp.queries: N', 'board.tcp.errors: N', 'board.tcp.last: HEX' (the last message "
-             "received over TCP) and 'board.record: HEX' (the record it holds)."),
+             "received over TCP), 'board.record: HEX' (the record it holds), 'board.cert.starts: N', "
+             "'board.cert.chunks: N', 'board.cert.refused: N', 'board.cert.garbage: N' and per uploaded type "
+             "'board.cert.ca|client-key|client-pem: SIZE crc32 HEX8'."),
         // Test knobs for the replies.
         integer("chunk", "N", 1, kMaxChunk,
                 "Send each reply in pieces of N bytes (--chunk 1024 --chunk-delay 50 delivers a network "
@@ -267,6 +280,26 @@ cli::ProgramTable makeTable()
         integer("pause-after", "N", 1, kMaxCount,
                 "Every N bytes, stop reading for --pause-ms MS; give both or neither."),
         integer("pause-ms", "MS", 1, kMaxDelayMs, "Length of each --pause-after pause."),
+        // Network boards on UDP (the third transport).
+        integer("udp", "PORT", 0, 65535,
+                "Answer the network boards' discovery and store datagrams on UDP PORT (0 picks a free port, "
+                "announced), both modes on the one port, every answer unicast to the request's source."),
+        text("udp-bind", "ADDR",
+             "With --udp: the address to bind, in 127.0.0.0/8; 0.0.0.0 only when given, so that a "
+             "broadcast to 127.255.255.255 reaches the boards.",
+             "127.0.0.1"),
+        repeatable(text("udp-printer", "MODE[,KEY=VALUE...]",
+                        "With --udp: one board, MODE ethernet or wlan. Record keys: mac=AA:BB:CC:DD:EE:FF, ip=, "
+                        "subnet=, gateway= (dotted), port=N, baud=HH (hex code), fw=MAJOR.MINOR, dhcp=N, "
+                        "inactivity=S, https=N, cap=N and reserved=N (wlan), or record=HEX (27 or 29 bytes). "
+                        "Knobs: repeat=N (answer each search N times), delay=MS, cut=N (only the answer's "
+                        "first N bytes), pad=N (N zero bytes more), store=setc|setrsp|none|HEX (the store "
+                        "answer; default SETC for ethernet, SET_RSP for wlan), store-delay=MS. Defaults: MAC "
+                        "00:19:7B:10:00:NN, 192.168.0.(100+NN) for the NNth board, 255.255.255.0, gateway "
+                        "192.168.0.1, port 9100, baud FF, firmware 1.5, capability 31. A store is taken by "
+                        "the boards of its mode with the record's MAC, which keep the new bytes.")),
+        repeatable(text("udp-stray", "HEX[@MS]",
+                        "With --udp: send these bytes to every searcher, MS after the request (default 0).")),
     };
     t.exitStatuses = {
         {0, "stopped by SIGTERM, SIGINT or SIGHUP"},
@@ -274,8 +307,9 @@ cli::ProgramTable makeTable()
             "written, or the state file could not be read"},
         {2, "usage error"},
     };
-    t.epilogue = "Give exactly one transport: --pty or --tcp PORT. Once ready, printer-sim prints one line "
-                 "to stdout (the slave path with --pty, the port number with --tcp; with --bss-tcp-port a "
+    t.epilogue = "Give exactly one transport: --pty, --tcp PORT or --udp PORT. Once ready, printer-sim prints "
+                 "one line to stdout (the slave path with --pty, the port number with --tcp or --udp; with "
+                 "--bss-tcp-port a "
                  "second line, that port number) and serves until "
                  "SIGTERM or SIGINT. SIGUSR1 prints the receive report to stderr.\n"
                  "The receiving knobs count the bytes of all hosts since the start.";
@@ -484,6 +518,7 @@ bool boardOptions(const cli::ParsedArgs& a, const Personality& personality, Opti
     static constexpr const char* kBoardOptions[] = {
         "if-record", "firmware", "update-date", "mac", "bss-body", "opener-answer", "bss-tcp-port",
         "bss-tcp-keep-open", "upper-hex", "bad-checksum", "short-reply", "silent-on",
+        "record-out", "cert-dir", "set-fails", "cert-no-start", "cert-garbage",
     };
     if (&personality != &networkBoardPersonality) {
         for (const char* name : kBoardOptions) {
@@ -532,6 +567,11 @@ bool boardOptions(const cli::ParsedArgs& a, const Personality& personality, Opti
     }
     o.ifRecordPath = a.text("if-record");
     o.bssBodyPath = a.text("bss-body");
+    o.recordOutPath = a.text("record-out");
+    o.certDir = a.text("cert-dir");
+    board.setFails = a.has("set-fails");
+    board.certNoStart = a.has("cert-no-start");
+    board.certGarbage = static_cast<unsigned>(a.number("cert-garbage", 0));
     if (const auto v = a.value("bss-tcp-port"))
         o.bssTcpPort = static_cast<std::uint16_t>(v->number);
     o.bssTcpKeepOpen = a.has("bss-tcp-keep-open");
@@ -602,11 +642,31 @@ ParseResult parseOptions(std::span<const std::string_view> args)
 
     const bool pty = a.has("pty");
     const bool tcp = a.has("tcp");
+    const bool udp = a.has("udp");
     if (pty && tcp)
         return fail("give either --pty or --tcp, not both");
-    if (!pty && !tcp)
-        return fail("give a transport: --pty or --tcp PORT");
-    o.transport = pty ? Transport::Pty : Transport::Tcp;
+    if (udp && (pty || tcp))
+        return fail("--udp serves the boards' datagrams alone: no --pty or --tcp with it");
+    if (!pty && !tcp && !udp)
+        return fail("give a transport: --pty, --tcp PORT or --udp PORT");
+    o.transport = pty ? Transport::Pty : tcp ? Transport::Tcp : Transport::Udp;
+    if (!udp && (a.has("udp-bind") || a.has("udp-printer") || a.has("udp-stray")))
+        return fail("--udp-bind, --udp-printer and --udp-stray work only with --udp");
+    o.udpPort = static_cast<std::uint16_t>(count("udp", 0));
+    o.udpBind = a.text("udp-bind", o.udpBind);
+    int udpIndex = 0;
+    for (const auto& v : a.values("udp-printer")) {
+        UdpPrinter printer;
+        if (!parseUdpPrinter(v.text, udpIndex++, printer, result.error))
+            return result;
+        o.udpPrinters.push_back(std::move(printer));
+    }
+    for (const auto& v : a.values("udp-stray")) {
+        UdpStray stray;
+        if (!parseUdpStray(v.text, stray, result.error))
+            return result;
+        o.udpStrays.push_back(std::move(stray));
+    }
     if (a.has("link") && !pty)
         return fail("--link works only with --pty");
     if (a.has("bind") && !tcp)

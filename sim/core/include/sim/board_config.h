@@ -35,6 +35,9 @@ struct NetworkBoardConfig {
     std::array<bool, kBoardExchanges> silentOn{};     // no answer at all
     std::array<bool, kBoardExchanges> badChecksum{};  // reply checksum off by one bit
     std::array<bool, kBoardExchanges> shortReply{};   // block two bytes short, checksum valid
+    bool setFails = false;        // IF__SET answered with a valid message that is not IF__SUC; nothing stored
+    bool certNoStart = false;     // certificate start requests NAKed, never "STRT"
+    unsigned certGarbage = 0;     // each certificate chunk answered with garbage this many times first
 
     bool operator==(const NetworkBoardConfig&) const = default;
 };

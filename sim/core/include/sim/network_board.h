@@ -14,6 +14,8 @@
 //   IF__GET  -> IF__CUR  the stored 603-byte configuration record
 //   BSS_REQ  -> BSS_RSP  the stored access-point body
 //   IF__SET  -> IF__SUC  stores the record the host sent
+// Certificates travel raw and as unchecksummed chunk frames; see
+// board_certificates.h.
 // Requests are judged strictly: lower-case hex only, whole pairs, a valid
 // checksum, and the exact length of the tag's message (20 bytes for the
 // three queries, 624 for IF__SET). Anything else is counted and NAKed.
@@ -25,12 +27,14 @@
 // instead of hiding in both.
 #pragma once
 
+#include "sim/board_certificates.h"
 #include "sim/board_config.h"
 #include "sim/personality.h"
 #include "sim/printer.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -86,6 +90,15 @@ public:
     std::optional<std::string> replyMessage(BoardExchange exchange) const;
 
     const std::string& record() const { return record_; }
+    const CertificateStore& certificates() const { return certificates_; }
+
+    // Called after an IF__SET stored a record, and after a certificate was
+    // committed (type index 0..2): the program writes them out on request.
+    void setRecordSink(std::function<void(const std::string& record)> sink) { recordSink_ = std::move(sink); }
+    void setCertificateSink(std::function<void(std::size_t type, const std::string& file)> sink)
+    {
+        certificateSink_ = std::move(sink);
+    }
     std::uint64_t openers() const { return openers_; }
     std::uint64_t frames(BoardExchange e) const { return frames_[static_cast<std::size_t>(e)]; }
     std::uint64_t errors() const { return errors_; }
@@ -95,6 +108,9 @@ public:
 private:
     HandlerResult refuse(std::size_t consumed, std::string_view frame, const std::string& reason);
     std::string frameReply(std::string_view message) const;
+    HandlerResult onCertificateStart(std::size_t type, std::string_view frame);
+    HandlerResult onCertificateChunk(std::string_view frame, std::string_view message);
+    HandlerResult onIfSet(std::string_view frame, std::string_view message);
 
     NetworkBoardConfig config_;
     std::string record_;
@@ -105,6 +121,10 @@ private:
     std::uint64_t tcpQueries_ = 0;
     std::uint64_t tcpErrors_ = 0;
     std::string tcpLast_;  // hex of the last message received over TCP
+    CertificateStore certificates_;
+    unsigned garbageLeft_ = 0;  // garbage answers still due for the current chunk
+    std::function<void(const std::string&)> recordSink_;
+    std::function<void(std::size_t, const std::string&)> certificateSink_;
 };
 
 // The board of a network-board printer, or nullptr for any other printer.

@@ -8,6 +8,7 @@
 #include "sim/printer.h"
 #include "sim/receive_pacing.h"
 #include "sim/reply_shaper.h"
+#include "sim/udp_printers.h"
 
 #include <array>
 #include <cstdint>
@@ -15,10 +16,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sim {
 
-enum class Transport { None, Pty, Tcp };
+enum class Transport { None, Pty, Tcp, Udp };
 
 struct Options {
     bool help = false;
@@ -43,6 +45,15 @@ struct Options {
     std::string bssBodyPath;
     std::optional<std::uint16_t> bssTcpPort;
     bool bssTcpKeepOpen = false;
+    // Network boards: where a stored record and uploaded certificates are
+    // written (atomically), if not empty.
+    std::string recordOutPath;
+    std::string certDir;
+    // --udp: network boards answering discovery and store datagrams.
+    std::uint16_t udpPort = 0;
+    std::string udpBind = "127.0.0.1";
+    std::vector<UdpPrinter> udpPrinters;
+    std::vector<UdpStray> udpStrays;
     // Replies no host reads for this long are dropped.
     std::uint32_t dropAfterMs = 2000;
 };
