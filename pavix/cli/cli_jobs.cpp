@@ -42,33 +42,6 @@ void addOsError(JobResult& r, const platform::OsError& error, platform::DeviceKi
         r.hint = platform::osErrorHint(error, kind);
 }
 
-// Progress for a person watching; logs and pipes get none.
-class TerminalProgress {
-public:
-    explicit TerminalProgress(std::ostream& err) : err_(err), terminal_(isatty(STDERR_FILENO) != 0) {}
-    ~TerminalProgress()
-    {
-        if (open_)
-            err_ << "\n" << std::flush;
-    }
-    ProgressSink sink()
-    {
-        if (!terminal_)
-            return {};
-        return [this](int percent) {
-            err_ << "\rprogress: " << percent << "%" << std::flush;
-            open_ = percent < 100;
-            if (!open_)
-                err_ << "\n" << std::flush;
-        };
-    }
-
-private:
-    std::ostream& err_;
-    bool terminal_;
-    bool open_ = false;
-};
-
 JobResult ports()
 {
     const platform::DeviceRoots roots = platform::DeviceRoots::fromEnvironment();
@@ -80,22 +53,11 @@ JobResult ports()
     return r;
 }
 
-bool openPort(PrinterPort& port, const Options& options, JobResult& failed)
-{
-    port.portName = options.port;
-    port.firstByteTimeoutMs = options.readTimeoutMs;
-    const OpenResult opened = port.open();
-    if (opened == OpenResult::Ok)
-        return true;
-    failed = OpenFailure(opened, port);
-    return false;
-}
-
 JobResult sysinfo(const Options& options)
 {
     PrinterPort port;
     JobResult r;
-    if (!openPort(port, options, r))
+    if (!OpenBoard(port, options, r))
         return r;
     IfLink link{port};
     SystemInfo info;
@@ -113,7 +75,7 @@ JobResult configRead(const Options& options)
 {
     PrinterPort port;
     JobResult r;
-    if (!openPort(port, options, r))
+    if (!OpenBoard(port, options, r))
         return r;
     IfLink link{port};
     SystemInfo info;
@@ -144,16 +106,16 @@ JobResult bss(const Options& options, std::ostream& err)
     PrinterPort port;
     JobResult r;
     const bool overTcp = !options.tcpAddress.empty();
-    if (!overTcp && !openPort(port, options, r))
+    if (!overTcp && !OpenBoard(port, options, r))
         return r;
     IfLink link{port};
     BssTable table;
     LinkResult got;
     {
         TerminalProgress progress(err);
-        got = overTcp ? link.ReadBssOverTcp(options.tcpAddress, progress.sink(), table,
+        got = overTcp ? link.ReadBssOverTcp(options.tcpAddress, progress.sink<int>(), table,
                                             static_cast<std::uint16_t>(options.tcpPort))
-                      : link.ReadBss(progress.sink(), table);
+                      : link.ReadBss(progress.sink<int>(), table);
     }
     if (!got.ok())
         return LinkFailure(got, options.readTimeoutMs, true);
@@ -164,6 +126,33 @@ JobResult bss(const Options& options, std::ostream& err)
 }
 
 } // namespace
+
+TerminalProgress::TerminalProgress(std::ostream& err) : err_(err), terminal_(isatty(STDERR_FILENO) != 0) {}
+
+TerminalProgress::~TerminalProgress()
+{
+    if (open_)
+        err_ << "\n" << std::flush;
+}
+
+void TerminalProgress::show(long percent)
+{
+    err_ << "\rprogress: " << percent << "%" << std::flush;
+    open_ = percent < 100;
+    if (!open_)
+        err_ << "\n" << std::flush;
+}
+
+bool OpenBoard(PrinterPort& port, const Options& options, JobResult& failed)
+{
+    port.portName = options.port;
+    port.firstByteTimeoutMs = options.readTimeoutMs;
+    const OpenResult opened = port.open();
+    if (opened == OpenResult::Ok)
+        return true;
+    failed = OpenFailure(opened, port);
+    return false;
+}
 
 std::string PortsText(const std::vector<std::string>& serial, const std::vector<UsbDevice>& usb)
 {

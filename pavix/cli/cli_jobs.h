@@ -9,6 +9,7 @@
 #include "pavix/link/IfLink.h"
 #include "platform/cli/output.h"
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -62,6 +63,33 @@ JobResult LinkFailure(const LinkResult& result, int firstByteTimeoutMs, bool bss
 
 // 128 + signal, error "signal", the command's own error kept as a note.
 void markStopped(JobResult& result, int signal, const char* signalName);
+
+// Progress for a person watching; logs and pipes get none. The sink takes
+// the link's int percent and the certificate upload's unsigned one alike.
+class TerminalProgress {
+public:
+    explicit TerminalProgress(std::ostream& err);
+    ~TerminalProgress();
+    TerminalProgress(const TerminalProgress&) = delete;
+    TerminalProgress& operator=(const TerminalProgress&) = delete;
+    template <typename Percent>
+    std::function<void(Percent)> sink()
+    {
+        if (!terminal_)
+            return {};
+        return [this](Percent percent) { show(static_cast<long>(percent)); };
+    }
+
+private:
+    void show(long percent);
+    std::ostream& err_;
+    bool terminal_;
+    bool open_ = false;
+};
+
+// Opens the board --port names, with the --read-timeout bound for replies;
+// on failure `failed` holds the open failure to report.
+bool OpenBoard(PrinterPort& port, const Options& options, JobResult& failed);
 
 // Prints the result and returns the exit status.
 int printResult(const JobResult& result, bool json, std::ostream& out, std::ostream& err);

@@ -7,51 +7,12 @@
 #include "pavix/config/IfConfigModel.h"
 #include "platform/atomic_file.h"
 
-#include <unistd.h>
 
 namespace pavix::cli {
 
 using platform::cli::escapeText;
 
 namespace {
-
-// Progress for a person watching; logs and pipes get none.
-class CertificateProgressLine {
-public:
-    explicit CertificateProgressLine(std::ostream& err) : err_(err), terminal_(isatty(STDERR_FILENO) != 0) {}
-    ~CertificateProgressLine()
-    {
-        if (open_)
-            err_ << "\n" << std::flush;
-    }
-    CertificateProgress sink()
-    {
-        if (!terminal_)
-            return {};
-        return [this](unsigned percent) {
-            err_ << "\rprogress: " << percent << "%" << std::flush;
-            open_ = percent < 100;
-            if (!open_)
-                err_ << "\n" << std::flush;
-        };
-    }
-
-private:
-    std::ostream& err_;
-    bool terminal_;
-    bool open_ = false;
-};
-
-bool openBoard(PrinterPort& port, const Options& options, JobResult& failed)
-{
-    port.portName = options.port;
-    port.firstByteTimeoutMs = options.readTimeoutMs;
-    const OpenResult opened = port.open();
-    if (opened == OpenResult::Ok)
-        return true;
-    failed = OpenFailure(opened, port);
-    return false;
-}
 
 // A model refusal: the message exactly as the window shows it, line by line,
 // then the error line with its lines joined.
@@ -134,7 +95,7 @@ JobResult configWrite(const Options& options, std::ostream& err)
 
     PrinterPort port;
     JobResult r;
-    if (!openBoard(port, options, r))
+    if (!OpenBoard(port, options, r))
         return r;
     IfLink link{port};
     SystemInfo info;
@@ -191,7 +152,7 @@ JobResult certUpload(const Options& options, std::ostream& err)
 
     PrinterPort port;
     JobResult r;
-    if (!openBoard(port, options, r))
+    if (!OpenBoard(port, options, r))
         return r;
     IfLink link{port};
     SystemInfo info;
@@ -205,8 +166,8 @@ JobResult certUpload(const Options& options, std::ostream& err)
     };
     CertificateUploadReport report;
     {
-        CertificateProgressLine progress(err);
-        report = UploadCertificate(type, selection.bytes(), exchange, port.clock(), progress.sink());
+        TerminalProgress progress(err);
+        report = UploadCertificate(type, selection.bytes(), exchange, port.clock(), progress.sink<unsigned>());
     }
     selection.clear(); // the key material goes as soon as it is sent
     if (report.result != CertificateUploadResult::Completed) {
