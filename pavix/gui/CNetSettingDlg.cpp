@@ -233,7 +233,9 @@ void CNetSettingDlg::storeFinished(const platform::JobResult& result)
     QString details;
     if (store_ && result.code == search::kStoreNotSent)
         details = QString::fromStdString(store_->sendResult().error);
-    message(result.message, details);
+    // A receive that failed ends the job without a text of its own; the user
+    // is told as for an unanswered store.
+    message(result.message.empty() ? std::string(search::kStoreFailedMessage) : result.message, details);
     done(Accepted);
 }
 
