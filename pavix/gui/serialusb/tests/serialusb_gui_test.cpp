@@ -9,6 +9,7 @@
 #include "pavix/gui/serialusb/LinkPages.h"
 #include "pavix/gui/serialusb/PageInputs.h"
 #include "platform/qt/RecordingPrompter.h"
+#include "platform/qt/WindowProbes.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -580,6 +581,32 @@ private slots:
         }
         QVERIFY(inputs >= 40);
         QVERIFY(prompter_->messages.isEmpty());
+    }
+
+    void theWindowPaintsWhileConnectingAndHoldsInputBack()
+    {
+        // Each of the four replies comes 150 ms late: the exchange takes a
+        // while, during which timers and repaints go on but a click on
+        // "Quit" waits for the exchange to end.
+        Board board(dir_->path(), {"--reply-delay", "150"});
+        OpenWindow(EmptyRoots());
+        platform::qt::testing::PaintCounter paints(window_.get());
+        QTimer repaint;
+        connect(&repaint, &QTimer::timeout, window_.get(), [this] { window_->update(); });
+        repaint.start(30);
+        bool connectedWhenQuitArrived = false;
+        QTimer::singleShot(100, this, [this] { platform::qt::testing::postClick(Find<QPushButton>("quitButton")); });
+        connect(window_.get(), &QDialog::rejected, this, [&] { connectedWhenQuitArrived = window_->Connected(); });
+        Find<QComboBox>("portList")->setEditText(board.port());
+        const int before = paints.count;
+        Click("connectButton");
+        const int during = paints.count - before;
+        QVERIFY(window_->Connected());
+        QCOMPARE(prompter_->messages.last().text, QStringLiteral("Succeeded to a printer connection."));
+        QVERIFY2(during >= 5, qPrintable(QString::number(during)));
+        QVERIFY(window_->isVisible()); // the click has not been delivered yet
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isVisible(), 2000);
+        QVERIFY(connectedWhenQuitArrived);
     }
 
     void aFailedReadClosesThePort()
