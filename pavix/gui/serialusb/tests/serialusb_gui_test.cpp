@@ -466,10 +466,58 @@ private slots:
             QVERIFY2(!Find<QRadioButton>(name)->isEnabled(), name);
         QVERIFY(Find<QRadioButton>("auth1")->isEnabled());
 
-        // The password label follows EAP-TLS.
         Find<QRadioButton>("auth1")->click();
         QVERIFY(Checked("crypt1")); // NONE turned into WEP128
         QCOMPARE(window_->WorkingCopy().values.cryptograph, crypt::kWep128);
+        QVERIFY(Find<QLineEdit>("wepKey")->isEnabled());
+
+        // Back in infrastructure mode WPA shows the EAP inputs, and the
+        // password label follows EAP-TLS. Shared Key needs a WEP key before
+        // the page can be left.
+        window_->Tabs()->setCurrentIndex(int(ConfigPage::Network));
+        QCOMPARE(window_->Tabs()->currentIndex(), int(ConfigPage::Authentication));
+        QCOMPARE(prompter_->messages.last().text, ToQString(texts::kWepKey));
+        Retype(Find<QLineEdit>("wepKey"), "12345");
+        QCOMPARE(window_->WorkingCopy().values.cryptograph, crypt::kWep64);
+        window_->Tabs()->setCurrentIndex(int(ConfigPage::Network));
+        QCOMPARE(window_->Tabs()->currentIndex(), int(ConfigPage::Network));
+        Find<QRadioButton>("infraRadio")->click();
+        Retype(Find<QLineEdit>("ssid"), "lab");
+        window_->Tabs()->setCurrentIndex(int(ConfigPage::Authentication));
+        QCOMPARE(window_->Tabs()->currentIndex(), int(ConfigPage::Authentication));
+        Find<QRadioButton>("auth4")->click();
+        QVERIFY(Checked("crypt2")); // WEP128 turned into TKIP
+        QVERIFY(!Find<QLineEdit>("authId")->isHidden());
+        QVERIFY(Find<QLineEdit>("wepKey")->isHidden());
+        Find<QRadioButton>("eap2")->click();
+        QCOMPARE(Find<QLabel>("authPasswordLabel")->text(), QStringLiteral("Certification Password"));
+        Find<QRadioButton>("eap0")->click();
+        QCOMPARE(Find<QLabel>("authPasswordLabel")->text(), QStringLiteral("Authentication Password"));
+    }
+
+    void typingLimitsHoldForTypingOnly()
+    {
+        Board board(dir_->path());
+        OpenWindow(EmptyRoots());
+        ConnectTo(board);
+        Retype(Find<QLineEdit>("printerName"), QString(40, QLatin1Char('n')));
+        QCOMPARE(Text("printerName"), QString(32, QLatin1Char('n')));
+        Retype(Find<QLineEdit>("readCommunity"), QString(20, QLatin1Char('c')));
+        QCOMPARE(Text("readCommunity"), QString(16, QLatin1Char('c')));
+        QCOMPARE(window_->WorkingCopy().values.getCommunity, std::string(16, 'c'));
+
+        // A 64-character name from the board is shown whole and survives
+        // an edit elsewhere; typing cannot make it longer.
+        IfConfigRecord record = window_->WorkingCopy().values;
+        record.printerName = std::string(64, 'N');
+        window_->Fill(SystemInfo{}, record);
+        QCOMPARE(Text("printerName"), QString(64, QLatin1Char('N')));
+        auto* name = Find<QLineEdit>("printerName");
+        name->end(false);
+        QTest::keyClicks(name, "x");
+        QCOMPARE(Text("printerName"), QString(64, QLatin1Char('N')));
+        QTest::keyClick(name, Qt::Key_Backspace);
+        QCOMPARE(window_->WorkingCopy().values.printerName, std::string(63, 'N'));
     }
 
     void updateWritesTheExactRecordAndShowsTheInformation()
@@ -581,6 +629,12 @@ private slots:
         }
         QVERIFY(inputs >= 40);
         QVERIFY(prompter_->messages.isEmpty());
+
+        // Connected again, closing the window releases the port.
+        ConnectTo(board);
+        QVERIFY(port_->isOpen());
+        window_.reset();
+        QVERIFY(!port_->isOpen());
     }
 
     void theWindowPaintsWhileConnectingAndHoldsInputBack()
