@@ -3,7 +3,9 @@
 # Without connection options it starts printer-sim as a KMP-Z400 on a
 # pseudo-terminal and talks to that, then a second printer-sim as a network
 # board and reads it with pavix-cli. With a display, the Corvane window
-# opens afterwards on the same connection.
+# opens afterwards on the same connection, then the Pavix window with its
+# search pointed at simulated network printers on 127.0.0.1 (the Serial/USB
+# configuration reaches the simulated board on the pseudo-terminal shown).
 #
 #   scripts/demo.sh                                  # the simulator
 #   scripts/demo.sh --port /dev/ttyUSB0 --baud 9600  # a real printer
@@ -13,15 +15,17 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 build="${QUELLIX_BUILD:-$root/build}"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target corvane-cli pavix-cli printer-sim corvane
+cmake --build "$build" -j"$(nproc)" --target corvane-cli pavix-cli printer-sim corvane pavix
 
 args=("$@")
 sim_pid=""
 board_pid=""
+udp_pid=""
 work="$(mktemp -d)"
 cleanup() {
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
   [ -n "$board_pid" ] && kill "$board_pid" 2>/dev/null && wait "$board_pid" 2>/dev/null
+  [ -n "$udp_pid" ] && kill "$udp_pid" 2>/dev/null && wait "$udp_pid" 2>/dev/null
   rm -rf "$work"
 }
 first_line() { # FILE: waits (bounded) for the simulator's announce line
@@ -80,4 +84,22 @@ fi
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "demo: opening the Corvane window (close it to end the demo)" >&2
   "$build/corvane/shell/corvane"
+  if [ -n "$sim_pid" ]; then
+    # Two Ethernet and two WLAN printers answer the search on loopback.
+    "$build/sim/printer-sim" --udp 0 \
+      --udp-printer ethernet,mac=00:19:7B:00:00:01,ip=127.0.0.11 \
+      --udp-printer ethernet,mac=00:19:7B:00:00:02,ip=127.0.0.12 \
+      --udp-printer wlan,mac=00:19:7B:00:01:01,ip=127.0.0.21 \
+      --udp-printer wlan,mac=00:19:7B:00:01:02,ip=127.0.0.22 >"$work/udp.out" &
+    udp_pid=$!
+    udp_port="$(first_line "$work/udp.out")"
+    [ -n "$udp_port" ] || { echo "demo: printer-sim did not start its UDP printers" >&2; exit 1; }
+    echo "demo: opening the Pavix window; its search reaches the simulator on 127.0.0.1:$udp_port," >&2
+    echo "demo: Serial/USB Configuration reaches the simulated board on $board" >&2
+    PAVIX_UDP_TARGET=127.0.0.1 PAVIX_UDP_BIND=127.0.0.1 PAVIX_UDP_LOCAL_PORT=0 \
+      PAVIX_UDP_REMOTE_PORT="$udp_port" "$build/pavix/gui/pavix"
+  else
+    echo "demo: opening the Pavix window (close it to end the demo)" >&2
+    "$build/pavix/gui/pavix"
+  fi
 fi
