@@ -487,3 +487,5 @@ def hold_lock(path) -> int:
         os.close(fd)
         raise
     return fd
+
+from telvara_fixtures import *  # noqa: E402,F401,F403  (telvara-cli's fixtures)

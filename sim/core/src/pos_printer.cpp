@@ -53,13 +53,9 @@ bool hexPair(const std::string& text, std::string& prefix, std::string& bytes)
            && parseHexBytes(std::string_view(text).substr(eq + 1), bytes) && !prefix.empty();
 }
 
-} // namespace
-
-PosPrinter::PosPrinter(const PrinterConfig& config) : config_(config) {}
-
-std::string PosPrinter::shaped(std::string_view bytes, std::string reply) const
+// The reply to the command `bytes` with the knobs applied.
+std::string shapedReply(const PosConfig& pos, std::string_view bytes, std::string reply)
 {
-    const PosConfig& pos = config_.pos;
     const std::string key(bytes);
     if (const auto raw = pos.rawReplies.find(key); raw != pos.rawReplies.end())
         reply = raw->second;
@@ -70,6 +66,58 @@ std::string PosPrinter::shaped(std::string_view bytes, std::string reply) const
     return reply;
 }
 
+// ESC = n and GS a n: taken, no reply.
+HandlerResult threeByteSetting(const PrinterConfig& c, std::string_view input)
+{
+    if (input.size() < 3)
+        return HandlerResult::needMore();
+    return HandlerResult::done(3, shapedReply(c.pos, input.substr(0, 3), {}));
+}
+
+HandlerResult idQuery(const PrinterConfig& c, std::string_view)
+{
+    return HandlerResult::done(kPosQueryId.size(), shapedReply(c.pos, kPosQueryId, c.pos.idReply));
+}
+
+HandlerResult makerQuery(const PrinterConfig& c, std::string_view)
+{
+    return HandlerResult::done(kPosQueryMaker.size(), shapedReply(c.pos, kPosQueryMaker, withNul(c.pos.makerReply)));
+}
+
+HandlerResult modelQuery(const PrinterConfig& c, std::string_view)
+{
+    return HandlerResult::done(kPosQueryModel.size(), shapedReply(c.pos, kPosQueryModel, withNul(c.modelReply)));
+}
+
+HandlerResult versionQuery(const PrinterConfig& c, std::string_view)
+{
+    return HandlerResult::done(kPosQueryVersion.size(),
+                               shapedReply(c.pos, kPosQueryVersion, withNul(c.versionReply)));
+}
+
+HandlerResult languageQuery(const PrinterConfig& c, std::string_view)
+{
+    return HandlerResult::done(kPosQueryLanguage.size(),
+                               shapedReply(c.pos, kPosQueryLanguage, withNul(c.pos.languageReply)));
+}
+
+constexpr CommandRow kCommands[] = {
+    {kPosSelect, threeByteSetting},  {kPosStatusBack, threeByteSetting}, {kPosQueryId, idQuery},
+    {kPosQueryMaker, makerQuery},    {kPosQueryModel, modelQuery},       {kPosQueryVersion, versionQuery},
+    {kPosQueryLanguage, languageQuery},
+};
+
+} // namespace
+
+PosPrinter::PosPrinter(const PrinterConfig& config) : config_(config) {}
+
+std::string PosPrinter::shaped(std::string_view bytes, std::string reply) const
+{
+    return shapedReply(config_.pos, bytes, std::move(reply));
+}
+
+// The reset and the test print are counted, so they live with the state;
+// so do raw replies for prefixes that are no command of the table.
 void PosPrinter::addCommands(CommandParser& parser)
 {
     const PosConfig& pos = config_.pos;
@@ -77,26 +125,6 @@ void PosPrinter::addCommands(CommandParser& parser)
         ++resets_;
         return HandlerResult::done(kPosReset.size(), shaped(kPosReset, {}));
     });
-    for (std::string_view prefix : {kPosSelect, kPosStatusBack}) {
-        parser.addCommand(std::string(prefix), [this](std::string_view input) {
-            if (input.size() < 3)
-                return HandlerResult::needMore();
-            return HandlerResult::done(3, shaped(input.substr(0, 3), {}));
-        });
-    }
-    const std::pair<std::string_view, std::string> queries[] = {
-        {kPosQueryId, pos.idReply},
-        {kPosQueryMaker, withNul(pos.makerReply)},
-        {kPosQueryModel, withNul(config_.modelReply)},
-        {kPosQueryVersion, withNul(config_.versionReply)},
-        {kPosQueryLanguage, withNul(pos.languageReply)},
-    };
-    for (const auto& [prefix, reply] : queries) {
-        parser.addCommand(std::string(prefix), [this, prefix = prefix, reply = reply](std::string_view) {
-            ++queries_;
-            return HandlerResult::done(prefix.size(), shaped(prefix, reply));
-        });
-    }
     parser.addCommand(std::string(kPosTestPrint), [this](std::string_view input) {
         if (input.size() < 5)
             return HandlerResult::needMore();
@@ -125,8 +153,7 @@ void PosPrinter::addCommands(CommandParser& parser)
 std::string PosPrinter::report() const
 {
     return "pos.resets: " + std::to_string(resets_) + "\npos.selftests: " + std::to_string(selfTests_)
-           + "\npos.test-prints: " + std::to_string(testPrints_) + "\npos.queries: " + std::to_string(queries_)
-           + "\n";
+           + "\npos.test-prints: " + std::to_string(testPrints_) + "\n";
 }
 
 const PosPrinter* posPrinterOf(const Printer& printer)
@@ -198,7 +225,7 @@ bool posOptions(const cli::ParsedArgs& a, bool posPersonalityChosen, PosConfig& 
 }
 
 constinit const Personality posPersonality{
-    "pos", "POS printer (KTP-M88x)", {}, kModels, "KTP-M880", configFor, makeState,
+    "pos", "POS printer (KTP-M88x)", kCommands, kModels, "KTP-M880", configFor, makeState,
 };
 
 } // namespace sim

@@ -49,7 +49,7 @@ public:
     explicit PosPrinter(const PrinterConfig& config);
 
     void addCommands(CommandParser& parser) override;
-    // "pos.resets: N", "pos.selftests: N", "pos.test-prints: N", "pos.queries: N".
+    // "pos.resets: N", "pos.selftests: N", "pos.test-prints: N".
     std::string report() const override;
     std::string saveText() const override { return {}; }
     std::uint64_t changes() const override { return 0; }
@@ -65,7 +65,6 @@ private:
     std::uint64_t resets_ = 0;
     std::uint64_t selfTests_ = 0;
     std::uint64_t testPrints_ = 0;
-    std::uint64_t queries_ = 0;
 };
 
 const PosPrinter* posPrinterOf(const Printer& printer);
