@@ -138,7 +138,8 @@ bool parseTakeoverMarker(const std::string& message, long& pid, std::string& hos
         ++i;
     }
     const std::string on = " on ";
-    if (digits == 0 || message.compare(i, on.size(), on) != 0)
+    // One spelling per pid: no leading zeros, no pid 0.
+    if (digits == 0 || message[prefix.size()] == '0' || message.compare(i, on.size(), on) != 0)
         return false;
     i += on.size();
     const std::size_t hostLength = message.size() - 1 - i;

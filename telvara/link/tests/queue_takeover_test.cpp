@@ -40,7 +40,8 @@ TEST(TakeoverMarker, RoundTripsAndRejectsLookAlikes)
     EXPECT_EQ(host, "bench1");
     for (const char* text : {"", "Port in use by Telvara (pid  on bench1)", "Port in use by Telvara (pid 12 on )",
                              "Port in use by Telvara (pid 12 on bench1", "Port in use by Telvara (pid x on h)",
-                             "Port in use by Telvara (pid 1234567890 on h)", "Paused by the administrator",
+                             "Port in use by Telvara (pid 1234567890 on h)",
+                             "Port in use by Telvara (pid 012 on h)", "Port in use by Telvara (pid 0 on h)", "Paused by the administrator",
                              "port in use by telvara (pid 1 on h)"}) {
         EXPECT_FALSE(parseTakeoverMarker(text, pid, host)) << text;
     }
