@@ -24,6 +24,8 @@ import zlib
 
 import pytest
 
+from cups_fixtures import cupsd, private_cupsd_server  # noqa: F401  (the private scheduler)
+
 # Exit codes shared by every command line of the suite.
 EXIT_OK = 0
 EXIT_FAILED = 1
