@@ -7,13 +7,17 @@ namespace telvara {
 SpoolerGuard::SpoolerGuard(std::unique_ptr<platform::spooler::Spooler> spooler, link::ProcessIdentity self)
     : spooler_(std::move(spooler))
 {
-    if (!spooler_)
+    if (!spooler_) {
+        probe_.status = platform::spooler::Status::NoServer;
+        probe_.reason = "no print spooler";
         return;
+    }
     takeover_ = std::make_unique<link::QueueTakeover>(*spooler_, std::move(self));
     // No scheduler at all means no queue can hold the port either: nothing
     // to restore and nothing worth a warning before a check needs it.
     std::vector<platform::spooler::QueueInfo> queues;
-    if (spooler_->listQueues(queues).status == platform::spooler::Status::NoServer)
+    probe_ = spooler_->listQueues(queues);
+    if (probe_.status == platform::spooler::Status::NoServer)
         return;
     stale_ = takeover_->restoreStale();
 }

@@ -58,6 +58,8 @@ public:
     // What the start-up restore did: queues resumed, or why it could not
     // look (empty detail when there was simply no scheduler).
     const link::RestoreResult& staleRestore() const { return stale_; }
+    // The first exchange with the scheduler: NoServer when there was none.
+    const platform::spooler::Result& startProbe() const { return probe_; }
 
     // Ethernet and USB ports are no spooler's: Ok without asking.
     GuardOutcome beforeCheck(const KindChoice& choice);
@@ -76,6 +78,7 @@ private:
     std::unique_ptr<platform::spooler::Spooler> spooler_;
     std::unique_ptr<link::QueueTakeover> takeover_;
     link::RestoreResult stale_;
+    platform::spooler::Result probe_;
 };
 
 } // namespace telvara
