@@ -1,5 +1,6 @@
 #include "platform/devices.h"
 
+#include "platform/parallel_port.h"
 #include "platform/tcp_port.h"
 #include "platform/usb_printer_port.h"
 
@@ -13,9 +14,15 @@ std::unique_ptr<Port> makeSerialPort()
     return makeTtySerial();
 }
 
+std::unique_ptr<Port> makeLpPort()
+{
+    return makeParallelPort();
+}
+
 constexpr Transport kTransports[] = {
     {DeviceKind::Serial, "serial tty", makeSerialPort},
     {DeviceKind::Usb, "USB printer", makeUsbPrinterPort},
+    {DeviceKind::Parallel, "parallel port", makeLpPort},
     {DeviceKind::Tcp, "TCP", makeTcpPort},
 };
 

@@ -24,16 +24,42 @@ struct termios;
 
 namespace platform {
 
+// Flow control modes of SerialLine::flowControl.
+inline constexpr int kFlowNone = 0;          // DTR and RTS dropped
+inline constexpr int kFlowDtrDsr = 1;        // CTS output flow, DTR held on, RTS off
+inline constexpr int kFlowRtsCtsNoDtr = 2;   // RTS/CTS both ways, DTR held off (DTR resets the board)
+// The POS printers' three modes keep DTR and RTS on whatever the flow:
+inline constexpr int kFlowHardware = 3;      // RTS/CTS both ways
+inline constexpr int kFlowXonXoff = 4;       // XON/XOFF both ways
+inline constexpr int kFlowOpen = 5;          // no flow control
+
+// Parity codes of SerialLine::parity (mark and space need CMSPAR).
+inline constexpr int kParityNone = 0;
+inline constexpr int kParityOdd = 1;
+inline constexpr int kParityEven = 2;
+inline constexpr int kParityMark = 3;
+inline constexpr int kParitySpace = 4;
+
+// Stop bit codes of SerialLine::stopBits. One and a half is listed so it
+// can be refused with a reason: a POSIX tty has no such setting.
+inline constexpr int kStopOne = 0;
+inline constexpr int kStopOneAndHalf = 1;
+inline constexpr int kStopTwo = 2;
+
 struct SerialLine {
     int baudRate = 115200;
     int dataBits = 8;    // 5..8
-    int parity = 0;      // 0 none, 1 odd, 2 even; input parity checking only for odd
-    int stopBits = 0;    // 0 one stop bit, 2 two stop bits
-    // 0 none (DTR and RTS dropped); 1 DTR/DSR (CTS output flow, DTR held on,
-    // RTS off); 2 RTS/CTS hardware handshake in both directions with DTR
-    // held off, for boards that take DTR as a reset line.
-    int flowControl = 0;
+    int parity = 0;      // kParity*; input parity checking as checkEveryParity says
+    int stopBits = 0;    // kStopOne or kStopTwo
+    int flowControl = 0; // kFlow*
+    // false: the receiver checks parity only for odd (the mobile printers'
+    // rule); true: for every parity but none.
+    bool checkEveryParity = false;
 };
+
+// Why `line` cannot be put on a tty, or empty when it can (as far as can be
+// told without the device).
+std::string serialLineProblem(const SerialLine& line);
 
 struct SerialTimeouts {
     std::uint32_t readIntervalMs = 0;
@@ -82,7 +108,7 @@ std::unique_ptr<SerialPort> makeTtySerial();
 
 // Puts `line` into a tty's settings: raw byte-exact mode, receiver on, modem
 // control ignored, then speed, character size, parity, stop bits and flow
-// control. Returns 0, or EINVAL for a setting the tty cannot take. Separate
+// control (software flow only in kFlowXonXoff). Returns 0, or EINVAL for a setting the tty cannot take. Separate
 // from configure() so the result can be checked without a real UART (a
 // pseudo-terminal forces 8 bits and no parity whatever it is told).
 int applySerialLine(const SerialLine& line, termios& tio);

@@ -124,6 +124,10 @@ public:
     {
         if (!requireOpen("configure"))
             return false;
+        if (const std::string problem = serialLineProblem(line); !problem.empty()) {
+            error_ = OsError{EINVAL, "configure", target_, problem};
+            return false;
+        }
         termios tio{};
         if (::tcgetattr(fd_, &tio) != 0)
             return failedWithErrno("configure");
@@ -134,19 +138,22 @@ public:
 
         // DTR/DSR handshake: DTR held on for the printer, RTS off. RTS/CTS
         // handshake: RTS on (the driver then throttles it), DTR off. Without
-        // flow control both are dropped.
+        // flow control both are dropped. The POS modes hold both on.
         int raise = 0;
         int drop = TIOCM_DTR | TIOCM_RTS;
-        if (line.flowControl == 1) {
+        if (line.flowControl == kFlowDtrDsr) {
             raise = TIOCM_DTR;
             drop = TIOCM_RTS;
-        } else if (line.flowControl == 2) {
+        } else if (line.flowControl == kFlowRtsCtsNoDtr) {
             raise = TIOCM_RTS;
             drop = TIOCM_DTR;
+        } else if (line.flowControl >= kFlowHardware) {
+            raise = TIOCM_DTR | TIOCM_RTS;
+            drop = 0;
         }
         if (raise != 0 && ::ioctl(fd_, TIOCMBIS, &raise) != 0 && !noModemLines(errno))
             return failedWithErrno("configure");
-        if (::ioctl(fd_, TIOCMBIC, &drop) != 0 && !noModemLines(errno))
+        if (drop != 0 && ::ioctl(fd_, TIOCMBIC, &drop) != 0 && !noModemLines(errno))
             return failedWithErrno("configure");
         return true;
     }
@@ -475,33 +482,45 @@ int applySerialLine(const SerialLine& line, termios& tio)
     default: return EINVAL;
     }
 
-    // Odd parity is the only one whose errors the receiver checks.
-    tio.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD);
+    // The mobile printers' rule: odd parity is the only one whose errors the
+    // receiver checks. The POS modes check every parity but none.
+    tio.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CMSPAR);
     tio.c_iflag &= ~static_cast<tcflag_t>(INPCK);
     switch (line.parity) {
-    case 0: break;
-    case 1:
-        tio.c_cflag |= PARENB | PARODD;
-        tio.c_iflag |= INPCK;
-        break;
-    case 2: tio.c_cflag |= PARENB; break;
+    case kParityNone: break;
+    case kParityOdd: tio.c_cflag |= PARENB | PARODD; break;
+    case kParityEven: tio.c_cflag |= PARENB; break;
+    // With CMSPAR the parity bit is fixed: PARODD set means mark (1).
+    case kParityMark: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
+    case kParitySpace: tio.c_cflag |= PARENB | CMSPAR; break;
     default: return EINVAL;
     }
+    if (line.parity == kParityOdd || (line.checkEveryParity && line.parity != kParityNone))
+        tio.c_iflag |= INPCK;
 
     switch (line.stopBits) {
-    case 0: tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB); break;
-    case 2: tio.c_cflag |= CSTOPB; break;
-    default: return EINVAL;
+    case kStopOne: tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB); break;
+    case kStopTwo: tio.c_cflag |= CSTOPB; break;
+    default: return EINVAL; // one and a half included: see serialLineProblem()
     }
 
-    // Software flow control would swallow 0x11/0x13 in binary data.
+    // Software flow control would swallow 0x11/0x13 in binary data, so only
+    // the mode that asks for it gets it.
     tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    if (line.flowControl == 1 || line.flowControl == 2)
-        tio.c_cflag |= CRTSCTS;
-    else if (line.flowControl == 0)
-        tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
-    else
-        return EINVAL;
+    tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+    switch (line.flowControl) {
+    case kFlowNone:
+    case kFlowOpen: break;
+    case kFlowDtrDsr:
+    case kFlowRtsCtsNoDtr:
+    case kFlowHardware: tio.c_cflag |= CRTSCTS; break;
+    case kFlowXonXoff:
+        tio.c_iflag |= IXON | IXOFF;
+        tio.c_cc[VSTART] = 0x11;
+        tio.c_cc[VSTOP] = 0x13;
+        break;
+    default: return EINVAL;
+    }
 
     // Reads are driven by poll(), never by the line discipline's timer;
     // VMIN 1 makes an empty non-blocking read fail with EAGAIN, so a read of
@@ -509,6 +528,24 @@ int applySerialLine(const SerialLine& line, termios& tio)
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     return 0;
+}
+
+std::string serialLineProblem(const SerialLine& line)
+{
+    if (line.stopBits == kStopOneAndHalf)
+        return "one and a half stop bits cannot be set on this system's serial ports; use 1 or 2";
+    speed_t speed = B0;
+    if (!speedFor(line.baudRate, speed))
+        return "the serial port cannot run at " + std::to_string(line.baudRate) + " baud";
+    if (line.dataBits < 5 || line.dataBits > 8)
+        return "the serial port cannot take " + std::to_string(line.dataBits) + " data bits";
+    if (line.parity < kParityNone || line.parity > kParitySpace)
+        return "unknown parity code " + std::to_string(line.parity);
+    if (line.stopBits != kStopOne && line.stopBits != kStopTwo)
+        return "unknown stop bit code " + std::to_string(line.stopBits);
+    if (line.flowControl < kFlowNone || line.flowControl > kFlowOpen)
+        return "unknown flow control code " + std::to_string(line.flowControl);
+    return {};
 }
 
 void SerialPort::setReadTimeoutMs(int ms)

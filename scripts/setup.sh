@@ -11,11 +11,13 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev python3-pytest   # a build with tests configures them
   zlib1g-dev fonts-dejavu-core
+  libcups2-dev                               # the spooler library (platform/spooler)
 )
 case "${1:-}" in
   "") ;;
   --tests)
-    packages+=(clang libclang-rt-14-dev libbenchmark-dev) ;;  # the Clang build, the libFuzzer targets, benchmarks
+    packages+=(clang libclang-rt-14-dev libbenchmark-dev    # the Clang build, the libFuzzer targets, benchmarks
+               cups-daemon cups-client) ;;           # the private scheduler the spooler tests start
   *) echo "usage: $0 [--tests]" >&2; exit 2 ;;
 esac
 

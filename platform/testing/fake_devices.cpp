@@ -1,5 +1,7 @@
 #include "platform/testing/fake_devices.h"
 
+#include "platform/parallel_port.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -81,6 +83,10 @@ protected:
     bool openDevice(const std::string& name)
     {
         ++p_.openAttempts;
+        if (p_.deviceGone) {
+            error_ = errorOf(ENOENT, "open");
+            return false;
+        }
         if (p_.failOpens > 0) {
             --p_.failOpens;
             error_ = errorOf(p_.openErrno, "open");
@@ -201,12 +207,23 @@ public:
     }
     platform::IoResult write(const std::uint8_t* data, int length) override
     {
-        return open_ ? recordWrite(data, length, stallTimeoutMs()) : notOpen(ENOTCONN);
+        if (!open_)
+            return notOpen(ENOTCONN);
+        if (kind_ == platform::DeviceKind::Usb && p_.deviceGone)
+            return notOpen(ENODEV);
+        if (kind_ == platform::DeviceKind::Tcp && p_.tcpAccept >= 0 && length > p_.tcpAccept) {
+            auto r = recordWrite(data, p_.tcpAccept, stallTimeoutMs());
+            error_ = errorOf(EPIPE, "send");
+            return {r.bytes, platform::IoEnd::Error, error_};
+        }
+        return recordWrite(data, length, stallTimeoutMs());
     }
     platform::IoResult read(std::uint8_t* buffer, int capacity) override
     {
         if (!open_)
             return notOpen(ENOTCONN);
+        if (kind_ == platform::DeviceKind::Usb && p_.deviceGone)
+            return notOpen(ENODEV);
         p_.readCapacities.push_back(capacity);
         if (kind_ == platform::DeviceKind::Tcp && p_.peerClosed && p_.pending.empty())
             return {0, platform::IoEnd::Closed, errorOf(ECONNRESET, "read")};
@@ -224,6 +241,44 @@ private:
     platform::DeviceKind kind_;
 };
 
+// The parallel port: the driver's status byte, one read time-out.
+class FakeParallel final : public platform::ParallelPort, FakePortBase {
+public:
+    explicit FakeParallel(FakePrinter& p) : FakePortBase(p) {}
+    bool open(const platform::Endpoint& where) override { return openDevice(where.address); }
+    bool statusByte(std::uint8_t& status) override
+    {
+        if (!open_) {
+            notOpen(EBADF);
+            return false;
+        }
+        if (p_.statusFails) {
+            error_ = errorOf(EIO, "status");
+            return false;
+        }
+        status = p_.parallelStatus;
+        return true;
+    }
+    platform::IoResult write(const std::uint8_t* data, int length) override
+    {
+        return open_ ? recordWrite(data, length, stallTimeoutMs()) : notOpen(EBADF);
+    }
+    platform::IoResult read(std::uint8_t* buffer, int capacity) override
+    {
+        if (!open_)
+            return notOpen(EBADF);
+        p_.readCapacities.push_back(capacity);
+        const int n = p_.take(buffer, capacity, static_cast<std::uint64_t>(p_.readTimeoutMs), 0);
+        if (n > 0)
+            return {n, platform::IoEnd::Complete, {}};
+        return {0, platform::IoEnd::Timeout, errorOf(ETIMEDOUT, "read")};
+    }
+    void setReadTimeoutMs(int ms) override { p_.readTimeoutMs = ms; }
+    void close() override { closeDevice(); }
+    bool isOpen() const override { return open_; }
+    platform::OsError lastError() const override { return error_; }
+};
+
 } // namespace
 
 std::unique_ptr<platform::Port> FakeDevices::makePort(platform::DeviceKind kind)
@@ -235,7 +290,7 @@ std::unique_ptr<platform::Port> FakeDevices::makePort(platform::DeviceKind kind)
     case platform::DeviceKind::Usb:
         return std::make_unique<FakeStream>(printer_, kind);
     case platform::DeviceKind::Parallel:
-        break;
+        return std::make_unique<FakeParallel>(printer_);
     }
     return nullptr;
 }

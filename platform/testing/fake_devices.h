@@ -69,6 +69,12 @@ struct FakePrinter {
     bool stalled = false;              // takes no byte: writes fail after the stall bound
     bool connectFails = false;
     bool peerClosed = false;           // TCP: once the replies are read, the peer has closed
+    std::uint8_t parallelStatus = 0x80; // parallel: the status byte the port reports
+    bool statusFails = false;          // parallel: the status request fails
+    // USB: the device node is gone (unplugged): reads and writes fail with
+    // ENODEV and opens with ENOENT until it is cleared.
+    bool deviceGone = false;
+    int tcpAccept = -1;                // TCP: >= 0: at most this many bytes per write, the rest refused
 
     std::deque<Chunk> pending;
     bool isOpen = false;

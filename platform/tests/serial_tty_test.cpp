@@ -139,14 +139,92 @@ TEST_F(PtyTest, ConfigureRejectsUnsupportedSettings)
 {
     auto port = openPort();
     const SerialLine bad[] = {
-        {12345, 8, 0, 0, 0}, {9600, 9, 0, 0, 0}, {9600, 8, 3, 0, 0},
-        {9600, 8, 0, 1, 0},  {9600, 8, 0, 0, 3},
+        {12345, 8, 0, 0, 0}, {9600, 9, 0, 0, 0}, {9600, 8, 5, 0, 0},
+        {9600, 8, 0, 1, 0},  {9600, 8, 0, 0, 6}, {9600, 8, -1, 0, 0},
     };
     for (const SerialLine& line : bad) {
         EXPECT_FALSE(port->configure(line));
         EXPECT_EQ(port->lastError().code, EINVAL);
         termios tio{};
         EXPECT_EQ(platform::applySerialLine(line, tio), EINVAL);
+    }
+}
+
+// The POS printers' modes beside the mobile ones: mark and space parity,
+// input checking for every parity, and the three flow modes with DTR and
+// RTS held on.
+struct PosLineCase {
+    int parity;
+    int flow;
+    tcflag_t parityBits;   // of PARENB | PARODD | CMSPAR
+    bool inputCheck;
+    bool rtsCts;
+    bool xonXoff;
+};
+
+const PosLineCase kPosLineCases[] = {
+    {platform::kParityNone, platform::kFlowHardware, 0, false, true, false},
+    {platform::kParityOdd, platform::kFlowXonXoff, PARENB | PARODD, true, false, true},
+    {platform::kParityEven, platform::kFlowOpen, PARENB, true, false, false},
+    {platform::kParityMark, platform::kFlowHardware, PARENB | PARODD | CMSPAR, true, true, false},
+    {platform::kParitySpace, platform::kFlowXonXoff, PARENB | CMSPAR, true, false, true},
+};
+
+TEST(SerialLineSettings, PosModesUseEveryParityAndTheChosenFlow)
+{
+    for (const PosLineCase& c : kPosLineCases) {
+        SCOPED_TRACE(c.parity * 10 + c.flow);
+        SerialLine line{9600, 8, c.parity, platform::kStopOne, c.flow, true};
+        termios tio{};
+        tio.c_cflag = PARENB | PARODD | CMSPAR | CRTSCTS;
+        tio.c_iflag = IXON | IXOFF | IXANY | INPCK;
+        ASSERT_EQ(platform::applySerialLine(line, tio), 0);
+        EXPECT_EQ(tio.c_cflag & (PARENB | PARODD | CMSPAR), c.parityBits);
+        EXPECT_EQ((tio.c_iflag & INPCK) != 0, c.inputCheck);
+        EXPECT_EQ((tio.c_cflag & CRTSCTS) != 0, c.rtsCts);
+        EXPECT_EQ((tio.c_iflag & IXON) != 0, c.xonXoff);
+        EXPECT_EQ((tio.c_iflag & IXOFF) != 0, c.xonXoff);
+        EXPECT_EQ(tio.c_iflag & IXANY, 0u);
+        EXPECT_TRUE(platform::serialLineProblem(line).empty());
+    }
+}
+
+TEST(SerialLineSettings, MobileModesStillCheckOnlyOddParity)
+{
+    for (int parity : {platform::kParityEven, platform::kParityMark, platform::kParitySpace}) {
+        termios tio{};
+        ASSERT_EQ(platform::applySerialLine(SerialLine{9600, 8, parity, 0, 0}, tio), 0);
+        EXPECT_EQ(tio.c_iflag & INPCK, 0u) << parity;
+    }
+    termios tio{};
+    ASSERT_EQ(platform::applySerialLine(SerialLine{9600, 8, platform::kParityOdd, 0, 0}, tio), 0);
+    EXPECT_NE(tio.c_iflag & INPCK, 0u);
+}
+
+TEST(SerialLineSettings, OneAndAHalfStopBitsAreRefusedWithTheirReason)
+{
+    const SerialLine line{9600, 8, 0, platform::kStopOneAndHalf, platform::kFlowHardware, true};
+    termios tio{};
+    EXPECT_EQ(platform::applySerialLine(line, tio), EINVAL);
+    EXPECT_NE(platform::serialLineProblem(line).find("one and a half stop bits"), std::string::npos);
+}
+
+TEST_F(PtyTest, OneAndAHalfStopBitsRefusedByConfigureWithTheReason)
+{
+    auto port = openPort();
+    EXPECT_FALSE(port->configure(SerialLine{9600, 8, 0, platform::kStopOneAndHalf, platform::kFlowOpen, true}));
+    EXPECT_EQ(port->lastError().code, EINVAL);
+    EXPECT_NE(port->lastError().describe().find("one and a half"), std::string::npos);
+}
+
+TEST_F(PtyTest, PosFlowModesConfigureAPseudoTerminal)
+{
+    auto port = openPort();
+    for (int flow : {platform::kFlowHardware, platform::kFlowXonXoff, platform::kFlowOpen}) {
+        ASSERT_TRUE(port->configure(SerialLine{19200, 8, 0, 0, flow, true})) << port->lastError().describe();
+        const termios tio = slaveSettings();
+        EXPECT_EQ((tio.c_iflag & IXON) != 0, flow == platform::kFlowXonXoff);
+        EXPECT_EQ((tio.c_cflag & CRTSCTS) != 0, flow == platform::kFlowHardware);
     }
 }
 

@@ -182,7 +182,8 @@ int main(int argc, char** argv)
         recorder.saveState(printer.state()->saveText());
     recorder.record({}, printer.report());
 
-    const simapp::ServeConfig serve{options.shaping, options.pacing, options.chatter, options.dropAfterMs};
+    const simapp::ServeConfig serve{options.shaping, options.pacing, options.chatter, options.dropAfterMs,
+                                    options.dropClientAfter};
     const simapp::SteadyClock clock;
     simapp::Server server(printer, serve, recorder, clock);
     std::unique_ptr<simapp::BssTcpResponder> bssTcp;

@@ -72,10 +72,21 @@ bool Server::readFrom(Link& link, std::size_t limit)
     if (r.bytes == 0)
         return true;
 
+    std::size_t taken = r.bytes;
+    bool dropAfter = false;
+    if (config_.dropHostAfter != 0 && link.hostsComeAndGo()) {
+        const std::uint64_t left = config_.dropHostAfter - std::min(hostBytes_, config_.dropHostAfter);
+        if (taken >= left) {
+            taken = static_cast<std::size_t>(left);
+            dropAfter = true;
+        }
+        hostBytes_ += taken;
+    }
+
     const std::uint64_t now = clock_.nowMs();
     const std::uint64_t before = pacer_.total();
-    pacer_.consumed(r.bytes, now);
-    const std::string_view received(buffer, r.bytes);
+    pacer_.consumed(taken, now);
+    const std::string_view received(buffer, taken);
     const auto replies = printer_.receive(received);
     // Recorded before any reply leaves, so a host that got its reply can
     // rely on the capture, the report and the state file holding everything
@@ -85,6 +96,10 @@ bool Server::readFrom(Link& link, std::size_t limit)
         recorder_.saveState(printer_.state()->saveText());
     }
     recorder_.record(received, printer_.report());
+    if (dropAfter) {
+        say("dropping the client: it has sent its bytes");
+        return hostGone(link, nullptr, 0);
+    }
     queueReplies(replies);
     queueChatter(sim::chatterDue(before, pacer_.total(), config_.chatter.every));
     return true;
@@ -99,6 +114,7 @@ bool Server::hostGone(Link& link, const char* why, int error)
     if (why != nullptr)
         sayError(why, link.name(), error);
     printer_.endOfStream();  // replies to a host that left go nowhere
+    hostBytes_ = 0;
     link.dropHost();
     dropQueue();
     return true;

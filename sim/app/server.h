@@ -27,6 +27,9 @@ struct ServeConfig {
     sim::Chatter chatter;
     // Replies nobody reads for this long are dropped, written or not.
     std::uint64_t dropAfterMs = 2000;
+    // Where hosts come and go: each host is dropped once it has sent this
+    // many bytes (the first ones are taken as usual); 0 never.
+    std::uint64_t dropHostAfter = 0;
 };
 
 // Something served beside the link from the same loop (the network board's
@@ -108,6 +111,7 @@ private:
     bool unreadPending_ = false;        // replies sat unread at the last look
     std::uint64_t acceptAgainMs_ = 0;   // no accept before this
     std::uint64_t savedChanges_ = 0;    // the printer's state changes already saved
+    std::uint64_t hostBytes_ = 0;       // received from the attached host
 };
 
 } // namespace simapp

@@ -404,3 +404,37 @@ TEST(ServerChatter, SilentPrinterStillChatters)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ServerDropHost, ASocketHostIsDroppedOnceItSentItsBytesAndTheNextIsServed)
+{
+    simapp::ServeConfig c;
+    c.dropHostAfter = 4;
+    Harness h(true, c);
+    h.link.inbox = "\x1d\x49\x43\x1d\x49\x43";  // two model queries: the second is cut
+    h.runFor(10);
+    EXPECT_EQ(h.received(), 4u);
+    EXPECT_FALSE(h.link.hostAttached());
+    EXPECT_EQ(h.link.written, "");  // replies to a host that was dropped go nowhere
+
+    h.link.newHost();
+    h.link.inbox = "\x1d\x49\x43";
+    h.runFor(10);
+    EXPECT_EQ(h.received(), 7u);
+    EXPECT_TRUE(h.link.hostAttached());
+    EXPECT_EQ(h.link.written, kModelReply);
+}
+
+TEST(ServerDropHost, APseudoTerminalIsNeverDropped)
+{
+    simapp::ServeConfig c;
+    c.dropHostAfter = 2;
+    Harness h(false, c);
+    h.link.inbox = "\x1d\x49\x43";
+    h.runFor(10);
+    EXPECT_EQ(h.received(), 3u);
+    EXPECT_EQ(h.link.written, kModelReply);
+}
+
+} // namespace

@@ -24,6 +24,8 @@ import zlib
 
 import pytest
 
+from cups_fixtures import cupsd, private_cupsd_server  # noqa: F401  (the private scheduler)
+
 # Exit codes shared by every command line of the suite.
 EXIT_OK = 0
 EXIT_FAILED = 1
@@ -487,3 +489,5 @@ def hold_lock(path) -> int:
         os.close(fd)
         raise
     return fd
+
+from telvara_fixtures import *  # noqa: E402,F401,F403  (telvara-cli's fixtures)

@@ -4,6 +4,7 @@
 #include "sim/models.h"
 #include "sim/network_board.h"
 #include "sim/nv_memory.h"
+#include "sim/pos_printer.h"
 #include "sim/setting_memory.h"
 #include "sim/switch_state.h"
 
@@ -240,6 +241,9 @@ cli::ProgramTable makeTable()
                        true),
         // Received bytes.
         text("capture", "FILE", "Append every received byte to FILE."),
+        integer("drop-client-after", "N", 1, kMaxCount,
+                "With --tcp: close each client's connection once it has sent N bytes (the first N are "
+                "taken as usual)."),
         text("report", "FILE",
              "Rewrite FILE after each read with the lines 'bytes N', 'crc32 HEX8' and 'commands N'. "
              "A mobile printer adds 'key: value' lines: 'dialect: gs|bs', 'version-number: N', "
@@ -301,6 +305,8 @@ cli::ProgramTable makeTable()
         repeatable(text("udp-stray", "HEX[@MS]",
                         "With --udp: send these bytes to every searcher, MS after the request (default 0).")),
     };
+    for (cli::OptionRow& row : posOptionRows())
+        t.options.push_back(std::move(row));
     t.exitStatuses = {
         {0, "stopped by SIGTERM, SIGINT or SIGHUP"},
         {1, "the link could not be opened or failed, a capture, report or state file could not be "
@@ -673,6 +679,9 @@ ParseResult parseOptions(std::span<const std::string_view> args)
         return fail("--bind works only with --tcp");
     if (a.has("rcvbuf") && !tcp)
         return fail("--rcvbuf works only with --tcp");
+    if (a.has("drop-client-after") && !tcp)
+        return fail("--drop-client-after works only with --tcp");
+    o.dropClientAfter = count("drop-client-after", 0);
     if (a.has("chatter") != a.has("chatter-every"))
         return fail("--chatter and --chatter-every go together");
     if (a.has("pause-after") != a.has("pause-ms"))
@@ -751,6 +760,8 @@ ParseResult parseOptions(std::span<const std::string_view> args)
     if (memory && personality != &mobilePersonality)
         return fail("the memory options work only with a printer that has memory switches");
     if (!boardOptions(a, *personality, o, result.error))
+        return result;
+    if (!posOptions(a, personality == &posPersonality, o.printer.pos, result.error))
         return result;
     if (!memoryOptions(a, o.printer.switches, result.error))
         return result;

@@ -3,6 +3,7 @@
 
 #include "sim/mobile_printer.h"
 #include "sim/network_board.h"
+#include "sim/pos_printer.h"
 
 namespace sim {
 
@@ -11,6 +12,7 @@ namespace {
 const Personality* const kPersonalities[] = {
     &mobilePersonality,
     &networkBoardPersonality,
+    &posPersonality,
 };
 
 } // namespace

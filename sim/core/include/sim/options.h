@@ -56,6 +56,8 @@ struct Options {
     std::vector<UdpStray> udpStrays;
     // Replies no host reads for this long are dropped.
     std::uint32_t dropAfterMs = 2000;
+    // --tcp: each client is dropped once it has sent this many bytes; 0 never.
+    std::uint64_t dropClientAfter = 0;
 };
 
 struct ParseResult {

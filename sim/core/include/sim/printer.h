@@ -7,6 +7,7 @@
 #include "sim/board_config.h"
 #include "sim/command_parser.h"
 #include "sim/nv_memory.h"
+#include "sim/pos_config.h"
 #include "sim/switch_state.h"
 
 #include <cstdint>
@@ -36,6 +37,8 @@ struct PrinterConfig {
     NvConfig nv;
     // Network boards: what the board holds and its fault knobs.
     NetworkBoardConfig board;
+    // POS printers: their identification replies and fault knobs.
+    PosConfig pos;
 };
 
 // What a personality keeps beyond its configuration (a printer's memory),
