@@ -1,5 +1,7 @@
 #include "telvara/cli/cli_jobs.h"
 
+#include "telvara/cli/switch_jobs.h"
+
 #include "telvara/link/CustomPreset.h"
 #include "telvara/link/LinkTexts.h"
 #include "telvara/link/PortDiscovery.h"
@@ -232,6 +234,10 @@ JobResult runJob(const Options& options, platform::Devices& devices, platform::C
         r.data = ConnectionRecord(connection, devices.roots());
         return r;
     }
+    if (IsSwitchCommand(options.command))
+        return runSwitchCommand(options, devices, clock, store, [&](const KindChoice& choice, CheckResult& failed) {
+            return takeOverQueues(options, choice, failed);
+        });
     return check(options, devices, clock, store, options.command == "selftest");
 }
 
@@ -270,6 +276,12 @@ int printResult(const JobResult& result, bool json, std::ostream& out, std::ostr
             std::string members = result.data.json();
             object += ", " + members.substr(1, members.size() - 3);
         }
+        for (const platform::cli::Record* extra : {&result.tail, &result.jsonOnly}) {
+            if (showData && !extra->empty()) {
+                const std::string members = extra->json();
+                object += ", " + members.substr(1, members.size() - 3);
+            }
+        }
         if (showData && result.listed) {
             object += ", \"ports\": [";
             for (std::size_t i = 0; i < result.lines.size(); ++i)
@@ -281,6 +293,7 @@ int printResult(const JobResult& result, bool json, std::ostream& out, std::ostr
         out << result.data.lines();
         for (const std::string& line : result.lines)
             out << escapeText(line) << "\n";
+        out << result.tail.lines();
     }
     if (result.failed()) {
         if (!result.reason.empty())

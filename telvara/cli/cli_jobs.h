@@ -28,6 +28,8 @@ struct JobResult {
     int exitStatus = kExitOk;
     platform::cli::Record data;      // stdout: key/value lines or JSON members
     std::vector<std::string> lines;  // stdout lines without keys (ports)
+    platform::cli::Record tail;      // stdout after the lines; JSON members after data
+    platform::cli::Record jsonOnly;  // JSON members only (what the lines show in the lines form)
     bool listed = false;             // the result is a port list (JSON "ports")
     std::vector<std::string> status; // the printer's and the program's messages, "status: " lines
     std::string reason;              // the OS reason
