@@ -101,6 +101,16 @@ class TestSet:
             f"sent MSW{n} 00000000" for n in (1, 2, 3, 4, 5, 6, 11, 12)]
         assert sim_switches(printer.sim) == ALL_OFF
 
+    def test_the_switches_survive_in_the_simulators_state_file(self, telvara_cli, pos_printer, tmp_path):
+        state = tmp_path / "pos.state"
+        state.write_text("# left by an earlier run\npos.msw.2: 00000001\n")
+        printer = pos_printer("tcp", "--state", state)
+        r = telvara_cli("set", "--no-get", "--pin", "1.3=on", via=printer, timeout=90)
+        assert r.rc == EXIT_OK, r.describe()
+        lines = state.read_text().splitlines()
+        assert "pos.msw.1: 00000100" in lines
+        assert "pos.msw.2: 00000001" in lines
+
     @pytest.mark.parametrize("via", ("pty", "usb"))
     def test_get_save_then_set_from_on_a_second_printer(self, telvara_cli, pos_printer, via, tmp_path):
         source = {**ALL_OFF, 1: "00100011", 2: "00011101", 4: "00010000", 11: "11110000", 12: "00000011"}
