@@ -11,6 +11,7 @@
 #include "sim/mobile_printer.h"
 #include "sim/network_board.h"
 #include "sim/nv_memory.h"
+#include "sim/pos_printer.h"
 #include "sim/options.h"
 #include "sim/printer.h"
 #include "sim/switch_state.h"
@@ -126,7 +127,10 @@ int main(int argc, char** argv)
         std::string error;
         bool missing = false;
         if (simapp::readSmallFile(options.statePath, kMaxStateFileBytes, text, missing, error)) {
-            if (!sim::applyStateText(text, config.switches, error))
+            const bool ok = options.personality == &sim::posPersonality
+                                ? sim::applyPosSwitchText(text, config.pos.switches.values, error)
+                                : sim::applyStateText(text, config.switches, error);
+            if (!ok)
                 return fail("state file " + options.statePath + ": " + error);
         } else if (!missing) {
             return fail(error);

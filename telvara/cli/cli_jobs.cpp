@@ -1,5 +1,7 @@
 #include "telvara/cli/cli_jobs.h"
 
+#include "telvara/cli/switch_jobs.h"
+
 #include "telvara/link/CustomPreset.h"
 #include "telvara/link/LinkTexts.h"
 #include "telvara/link/PortDiscovery.h"
@@ -302,6 +304,18 @@ JobResult command(const Options& options, platform::Devices& devices, platform::
         r.data = ConnectionRecord(connection, devices.roots());
         return r;
     }
+    if (IsSwitchCommand(options.command)) {
+        // The switch commands open the port through the same check, so the
+        // queues on it are borrowed the same way; the guard's warnings lead
+        // the command's own status lines.
+        std::vector<std::string> warnings;
+        BeforeOpen beforeOpen;
+        if (guard != nullptr)
+            beforeOpen = guard->hook([&warnings](const std::string& warning) { warnings.push_back(warning); });
+        JobResult r = runSwitchCommand(options, devices, clock, store, spooler, beforeOpen);
+        r.status.insert(r.status.begin(), warnings.begin(), warnings.end());
+        return r;
+    }
     return failure(kExitUsage, "usage", "unknown command " + options.command);
 }
 
@@ -342,6 +356,12 @@ int printResult(const JobResult& result, bool json, std::ostream& out, std::ostr
             std::string members = result.data.json();
             object += ", " + members.substr(1, members.size() - 3);
         }
+        for (const platform::cli::Record* extra : {&result.tail, &result.jsonOnly}) {
+            if (showData && !extra->empty()) {
+                const std::string members = extra->json();
+                object += ", " + members.substr(1, members.size() - 3);
+            }
+        }
         if (showData && result.listed) {
             object += ", " + jsonString(result.listKey) + ": [";
             for (std::size_t i = 0; i < result.lines.size(); ++i)
@@ -353,6 +373,7 @@ int printResult(const JobResult& result, bool json, std::ostream& out, std::ostr
         out << result.data.lines();
         for (const std::string& line : result.lines)
             out << result.linePrefix << escapeText(line) << "\n";
+        out << result.tail.lines();
     }
     if (result.failed()) {
         if (!result.reason.empty())

@@ -34,6 +34,8 @@ struct JobResult {
     bool listed = false;             // the result is a list of `lines`
     std::string listKey = "ports";   // its JSON member
     std::string linePrefix;          // before each line in the lines form ("resumed ")
+    platform::cli::Record tail;      // stdout after the lines; JSON members after data
+    platform::cli::Record jsonOnly;  // JSON members only (what the lines show in the lines form)
     std::vector<std::string> status; // the printer's and the program's messages, "status: " lines
     std::string reason;              // the OS reason
     std::vector<std::string> notes;

@@ -81,6 +81,8 @@ ProgramTable makeTable()
                    "(killed, crashed); prints 'resumed QUEUE' per queue. Every other command does the same "
                    "at its start, reporting on stderr."},
     };
+    for (CommandRow& row : switchCommandRows())
+        t.commands.push_back(std::move(row));
     OptionRow baud = choice("baud",
                             {{"2400", 2400}, {"4800", 4800}, {"9600", 9600}, {"19200", 19200}, {"38400", 38400},
                              {"57600", 57600}, {"115200", 115200}},
@@ -121,9 +123,13 @@ ProgramTable makeTable()
              "queues on a serial or parallel port are stopped while the port is in use and resumed when "
              "the command ends (also on SIGINT, SIGTERM, SIGHUP); a queue that is printing fails the "
              "check."),
+    };
+    for (OptionRow& row : switchOptionRows())
+        t.options.push_back(std::move(row));
+    t.options.insert(t.options.end(), {
         flag("json", "Print the result as one JSON object on stdout (also on failure)."),
         flag("version", "Print the program's version and exit."),
-    };
+    });
     t.exitStatuses = {
         {0, "success"},
         {1, "the port or the printer failed the check"},
@@ -144,6 +150,8 @@ ProgramTable makeTable()
         {"usage", "the command line is wrong"},
         {"signal", "stopped by a signal"},
     };
+    for (platform::cli::ResultCodeRow& row : switchResultCodes())
+        t.resultCodes.push_back(std::move(row));
     t.epilogue = "The printer's messages go to stderr as 'status: TEXT' lines; on failure the lines before the "
                  "error line give the system's reason and what to check.\n"
                  "Environment: QUELLIX_DEVICE_ROOT=DIR looks for devices under DIR/sys and DIR/dev; "
@@ -226,6 +234,9 @@ bool parseOptions(const std::vector<std::string>& words, Options& options, std::
     options.tcpPort = number("tcp-port");
     options.printer = a.text("printer");
     options.noTakeover = a.has("no-takeover");
+    options.arguments = a.arguments;
+    if (!parseSwitchArgs(a, words, options.command, options.switches, problem))
+        return false;
 
     if (options.command == "ports") {
         for (const char* name : {"port", "baud", "data-bits", "parity", "stop-bits", "flow", "tcp-port", "printer"}) {

@@ -2,6 +2,7 @@
 // line asks for.
 #pragma once
 
+#include "telvara/cli/switch_options.h"
 #include "telvara/link/PortLink.h"
 
 #include "platform/cli/options.h"
@@ -16,7 +17,7 @@ struct Options {
     bool help = false;
     bool version = false;
     bool json = false;
-    std::string command;                 // connection, ports, check, selftest, restore-queues
+    std::string command;                 // connection, ports, check, selftest, restore-queues, get, set, ...
     std::optional<LinkKind> interface;   // --interface
     std::optional<std::string> port;     // --port NAME (Ethernet: the address)
     std::optional<int> baudRate;
@@ -27,6 +28,8 @@ struct Options {
     std::optional<int> tcpPort;
     std::string printer;                 // --printer QUEUE
     bool noTakeover = false;             // the spooler is not touched at all
+    std::vector<std::string> arguments;  // the command's positional arguments
+    SwitchArgs switches;                 // the memory switch commands
 };
 
 const platform::cli::ProgramTable& programTable();

@@ -755,7 +755,7 @@ ParseResult parseOptions(std::span<const std::string_view> args)
 
     const bool memory = a.has("switch") || a.has("serial") || a.has("sentinel") || a.has("bt-mode")
                         || a.has("bt-security") || a.has("bt-pin") || a.has("bt-name") || a.has("dialect")
-                        || a.has("state") || a.has("nv-family") || a.has("nv-keys-per-block") || a.has("nv-key")
+                        || (a.has("state") && personality != &posPersonality) || a.has("nv-family") || a.has("nv-keys-per-block") || a.has("nv-key")
                         || a.has("nv-image") || a.has("nv-print-dir");
     if (memory && personality != &mobilePersonality)
         return fail("the memory options work only with a printer that has memory switches");

@@ -2,6 +2,8 @@
 
 #include "sim/options.h"
 
+#include <charconv>
+
 namespace sim {
 namespace {
 
@@ -109,7 +111,7 @@ constexpr CommandRow kCommands[] = {
 
 } // namespace
 
-PosPrinter::PosPrinter(const PrinterConfig& config) : config_(config) {}
+PosPrinter::PosPrinter(const PrinterConfig& config) : config_(config), switches_(config.pos.switches) {}
 
 std::string PosPrinter::shaped(std::string_view bytes, std::string reply) const
 {
@@ -137,10 +139,23 @@ void PosPrinter::addCommands(CommandParser& parser)
             ++selfTests_;
         return HandlerResult::done(length, shaped(input.substr(0, length), {}));
     });
+    parser.addCommand(std::string(kPosUserSetting), [this](std::string_view input) {
+        const PosSwitches::Taken t = switches_.userSetting(input);
+        if (!t.complete)
+            return HandlerResult::needMore();
+        return HandlerResult::done(t.length, shaped(input.substr(0, t.length), t.reply));
+    });
+    parser.addCommand(std::string(kPosPrintSheet), [this](std::string_view input) {
+        if (input.size() < 3)
+            return HandlerResult::needMore();
+        switches_.printSheet(static_cast<std::uint8_t>(input[2]));
+        return HandlerResult::done(3, shaped(input.substr(0, 3), {}));
+    });
     // Raw replies for prefixes that are no command of the printer's.
     for (const auto& [prefix, reply] : pos.rawReplies) {
         const bool known = prefix == kPosReset || prefix.starts_with(kPosSelect) || prefix.starts_with(kPosStatusBack)
-                           || prefix.starts_with(kPosTestPrint) || prefix == kPosQueryId || prefix == kPosQueryMaker
+                           || prefix.starts_with(kPosTestPrint) || prefix.starts_with(kPosUserSetting)
+                           || prefix.starts_with(kPosPrintSheet) || prefix == kPosQueryId || prefix == kPosQueryMaker
                            || prefix == kPosQueryModel || prefix == kPosQueryVersion || prefix == kPosQueryLanguage;
         if (known)
             continue;
@@ -153,7 +168,7 @@ void PosPrinter::addCommands(CommandParser& parser)
 std::string PosPrinter::report() const
 {
     return "pos.resets: " + std::to_string(resets_) + "\npos.selftests: " + std::to_string(selfTests_)
-           + "\npos.test-prints: " + std::to_string(testPrints_) + "\n";
+           + "\npos.test-prints: " + std::to_string(testPrints_) + "\n" + switches_.report();
 }
 
 const PosPrinter* posPrinterOf(const Printer& printer)
@@ -174,12 +189,19 @@ std::vector<cli::OptionRow> posOptionRows()
         textRow("mute", "PREFIX", "POS printer: take the command PREFIX (hex) and never answer it.", true),
         textRow("stray-before", "PREFIX=HEX",
                 "POS printer: send these bytes (hex) before the reply of the command PREFIX (hex) only.", true),
+        textRow("msw", "N=PPPPPPPP",
+                "POS printer: memory switch N (1..255) holds these pins, 8 first, 0/1 (e.g. --msw 1=00000011); "
+                "the others start all off. --state FILE keeps them as 'pos.msw.N: PPPPPPPP' lines.",
+                true),
+        textRow("mute-switch", "N", "POS printer: take the read of memory switch N (1..255) and never answer it.",
+                true),
     };
 }
 
 bool posOptions(const cli::ParsedArgs& a, bool posPersonalityChosen, PosConfig& config, std::string& error)
 {
-    static constexpr const char* kNames[] = {"id-reply", "maker", "language", "pos-raw", "mute", "stray-before"};
+    static constexpr const char* kNames[] = {"id-reply", "maker",  "language",   "pos-raw",
+                                             "mute",     "stray-before", "msw", "mute-switch"};
     if (!posPersonalityChosen) {
         for (const char* name : kNames) {
             if (a.has(name)) {
@@ -220,6 +242,29 @@ bool posOptions(const cli::ParsedArgs& a, bool posPersonalityChosen, PosConfig& 
             return false;
         }
         config.strayBefore[prefix] = bytes;
+    }
+    const auto switchNumber = [](std::string_view text) -> int {
+        int n = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+        return ec == std::errc{} && end == text.data() + text.size() && n >= 1 && n <= 255 ? n : 0;
+    };
+    for (const auto& v : a.values("msw")) {
+        const std::size_t eq = v.text.find('=');
+        const int n = eq == std::string::npos ? 0 : switchNumber(std::string_view(v.text).substr(0, eq));
+        const auto pins = eq == std::string::npos ? std::nullopt : parsePosPins(std::string_view(v.text).substr(eq + 1));
+        if (n == 0 || !pins) {
+            error = "--msw: '" + v.text + "' is not N=PPPPPPPP with N 1..255 and eight 0/1, pin 8 first";
+            return false;
+        }
+        config.switches.values[static_cast<std::size_t>(n)] = *pins;
+    }
+    for (const auto& v : a.values("mute-switch")) {
+        const int n = switchNumber(v.text);
+        if (n == 0) {
+            error = "--mute-switch: '" + v.text + "' is not a switch number 1..255";
+            return false;
+        }
+        config.switches.mutedReads.insert(n);
     }
     return true;
 }

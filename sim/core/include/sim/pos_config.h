@@ -3,6 +3,8 @@
 // the printer itself so PrinterConfig can carry it.
 #pragma once
 
+#include "sim/pos_switches.h"
+
 #include <map>
 #include <set>
 #include <string>
@@ -24,6 +26,8 @@ struct PosConfig {
     std::set<std::string> muted;
     // Bytes sent before the reply of one command (by prefix).
     std::map<std::string, std::string> strayBefore;
+    // The memory switches at power-on and the switch reads left unanswered.
+    PosSwitchConfig switches;
 };
 
 } // namespace sim

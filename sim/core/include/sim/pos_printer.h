@@ -12,6 +12,9 @@
 //   1D 49 45           GS I E   language: "_ENGLISH" NUL
 //   1D 28 41 pL pH ..  GS ( A   test print; 1D 28 41 02 00 01 02 prints the
 //                               status sheet (counted as a self test)
+//   1D 28 45 pL pH ..  GS ( E   user setting mode and memory switches
+//   1B 39 n            ESC 9 n  code page (5) and status (6) prints
+//                               (both in pos_switches.h)
 // Everything else is data and gets no reply. Each reply can be replaced by
 // raw bytes for its command's prefix (a new prefix becomes a command of its
 // own), a command can be muted (taken, never answered), and stray bytes can
@@ -49,10 +52,13 @@ public:
     explicit PosPrinter(const PrinterConfig& config);
 
     void addCommands(CommandParser& parser) override;
-    // "pos.resets: N", "pos.selftests: N", "pos.test-prints: N".
+    // "pos.resets: N", "pos.selftests: N", "pos.test-prints: N", then the
+    // memory switches' lines.
     std::string report() const override;
-    std::string saveText() const override { return {}; }
-    std::uint64_t changes() const override { return 0; }
+    // The memory switches, in the state file's form.
+    std::string saveText() const override { return formatPosSwitches(switches_.values()); }
+    std::uint64_t changes() const override { return switches_.changes(); }
+    const PosSwitches& switches() const { return switches_; }
 
     std::uint64_t resets() const { return resets_; }
     std::uint64_t selfTests() const { return selfTests_; }
@@ -65,6 +71,7 @@ private:
     std::uint64_t resets_ = 0;
     std::uint64_t selfTests_ = 0;
     std::uint64_t testPrints_ = 0;
+    PosSwitches switches_;
 };
 
 const PosPrinter* posPrinterOf(const Printer& printer);
