@@ -3,6 +3,8 @@
 #include "telvara/link/CustomPreset.h"
 #include "telvara/link/LinkTexts.h"
 #include "telvara/link/PortDiscovery.h"
+#include "telvara/link/PrinterPreset.h"
+#include "telvara/link/SpoolerGuard.h"
 
 namespace telvara::cli {
 
@@ -54,15 +56,50 @@ JobResult noUsbPrinter()
     return r;
 }
 
-// ---- Port takeover from the print spooler ------------------------------------
-// Before a serial or parallel port is opened, the spooler's queues on the
-// same device are paused here, and given back when the program ends. The
-// spooler library is not linked into telvara-cli yet: nothing is taken over.
-bool takeOverQueues(const Options& options, const KindChoice&, CheckResult&)
+// ---- The print spooler ---------------------------------------------------------
+// What the start-up restore did, as status lines: a queue an earlier run
+// left stopped is worth knowing about, and so is one that could not be
+// resumed.
+void reportStaleRestore(const SpoolerGuard& guard, JobResult& r)
 {
-    if (options.noTakeover)
-        return true;
-    return true;
+    const link::RestoreResult& stale = guard.staleRestore();
+    for (const std::string& name : stale.resumed)
+        r.status.push_back("printer queue " + name + " resumed: an earlier run had stopped it and ended");
+    if (!stale.detail.empty())
+        r.status.push_back(stale.detail);
+}
+
+// Gives back what the check stopped; a queue that stays stopped is said, and
+// restore-queues in a later run (or its start) can still resume it.
+void restoreAfterCheck(SpoolerGuard& guard, JobResult& r)
+{
+    const link::RestoreResult restored = guard.restore();
+    if (!restored.ok()) {
+        r.status.push_back(restored.detail + "; 'telvara-cli restore-queues' resumes "
+                           + (restored.failed.empty() ? std::string("it") : restored.failed.front()) + " later");
+    }
+}
+
+JobResult restoreQueues(SpoolerGuard* guard)
+{
+    if (guard == nullptr)
+        return failure(kExitFailed, "spooler", "no print spooler to ask");
+    if (const auto& start = guard->startProbe(); !start.ok()) {
+        JobResult f = failure(kExitFailed, "spooler", start.describe("list printer queues"));
+        f.hint = "Is the print spooler running? CUPS_SERVER names the one to ask.";
+        return f;
+    }
+    const link::RestoreResult& stale = guard->staleRestore();
+    JobResult r;
+    if (!stale.ok()) {
+        r = failure(kExitFailed, "spooler", stale.detail);
+        r.completedBeforeStop = true;  // what was resumed is still printed
+    }
+    r.lines = stale.resumed;
+    r.listed = true;
+    r.listKey = "resumed";
+    r.linePrefix = "resumed ";
+    return r;
 }
 
 JobResult ports(const Options& options, const platform::DeviceRoots& roots)
@@ -81,17 +118,18 @@ JobResult ports(const Options& options, const platform::DeviceRoots& roots)
 }
 
 JobResult check(const Options& options, platform::Devices& devices, platform::Clock& clock,
-                const platform::RegistryStore& store, bool selfTest)
+                const platform::RegistryStore& store, SpoolerGuard* guard, platform::spooler::Spooler* spooler)
 {
-    Connection connection;
+    const bool selfTest = options.command == "selftest";
     JobResult r;
-    if (!ResolveConnection(options, devices.roots(), store, connection, r))
+    Connection connection;
+    if (!ResolveConnection(options, devices.roots(), store, spooler, connection, r))
         return r;
     PortLink link(clock, devices);
     ConnectionCheck check(link, clock);
-    const BeforeOpen beforeOpen = [&](const KindChoice& choice, CheckResult& failed) {
-        return takeOverQueues(options, choice, failed);
-    };
+    BeforeOpen beforeOpen;
+    if (guard != nullptr)
+        beforeOpen = guard->hook([&r](const std::string& warning) { r.status.push_back(warning); });
     CheckResult result = check.run(connection.config, beforeOpen);
     if (!result.ok) {
         JobResult f = failure(kExitFailed, result.errorKey, result.message);
@@ -122,22 +160,18 @@ JobResult check(const Options& options, platform::Devices& devices, platform::Cl
 } // namespace
 
 bool ResolveConnection(const Options& options, const platform::DeviceRoots& roots,
-                       const platform::RegistryStore& store, Connection& connection, JobResult& result)
+                       const platform::RegistryStore& store, platform::spooler::Spooler* spooler,
+                       Connection& connection, JobResult& result)
 {
     LinkConfig config;
     config.tcpPort = kDefaultTcpPort;
     LinkKind kind = LinkKind::Serial;
     bool portFromPreset = false;
     if (!options.printer.empty()) {
-        if (CustomPresetKey(options.printer).empty()) {
-            result = failure(kExitUsage, "usage", "spooler presets not available");
-            result.notes.push_back("--printer takes Custom_KTP-M880 or Custom_KTP-M882 for now");
-            return false;
-        }
-        const Preset preset = ReadCustomPreset(store, options.printer, config);
-        if (!preset.found) {
+        const Preset preset = PresetForPrinter(options.printer, store, spooler, config);
+        if (!preset.notice.empty())
             result.status.push_back(preset.notice);
-        } else {
+        if (preset.found) {
             kind = preset.kind;
             config = preset.config;
             portFromPreset = !config.portName.empty();
@@ -213,15 +247,51 @@ platform::cli::Record ConnectionRecord(const Connection& connection, const platf
     return r;
 }
 
+namespace {
+JobResult command(const Options& options, platform::Devices& devices, platform::Clock& clock,
+                  const platform::RegistryStore& store, SpoolerGuard* guard, platform::spooler::Spooler* spooler);
+} // namespace
+
 JobResult runJob(const Options& options, platform::Devices& devices, platform::Clock& clock,
-                 const platform::RegistryStore& store)
+                 const platform::RegistryStore& store, const SpoolerFactory& spoolers)
 {
+    // One guard for the whole command: its start resumes what dead runs left
+    // stopped, its end gives back what this run stopped.
+    std::unique_ptr<SpoolerGuard> guard;
+    if (spoolers && !options.noTakeover)
+        guard = std::make_unique<SpoolerGuard>(spoolers());
+    if (options.command == "restore-queues")
+        return restoreQueues(guard.get());
+    JobResult start;
+    if (guard)
+        reportStaleRestore(*guard, start);
+    // The preset may read a queue even when the spooler is otherwise left alone.
+    std::unique_ptr<platform::spooler::Spooler> own;
+    platform::spooler::Spooler* spooler = guard ? guard->spooler() : nullptr;
+    if (spooler == nullptr && spoolers && !options.printer.empty() && CustomPresetKey(options.printer).empty()) {
+        own = spoolers();
+        spooler = own.get();
+    }
+    JobResult r = command(options, devices, clock, store, guard.get(), spooler);
+    if (guard)
+        restoreAfterCheck(*guard, r);
+    r.status.insert(r.status.begin(), start.status.begin(), start.status.end());
+    return r;
+}
+
+namespace {
+
+JobResult command(const Options& options, platform::Devices& devices, platform::Clock& clock,
+                  const platform::RegistryStore& store, SpoolerGuard* guard, platform::spooler::Spooler* spooler)
+{
+    if (options.command == "check" || options.command == "selftest")
+        return check(options, devices, clock, store, guard, spooler);
     if (options.command == "ports")
         return ports(options, devices.roots());
     if (options.command == "connection") {
         Connection connection;
         JobResult r;
-        if (!ResolveConnection(options, devices.roots(), store, connection, r))
+        if (!ResolveConnection(options, devices.roots(), store, spooler, connection, r))
             return r;
         if (!ChooseKind(connection.config, devices.roots()).accepted) {
             JobResult f = failure(kExitFailed, "config", texts::kConfigRefused);
@@ -232,8 +302,10 @@ JobResult runJob(const Options& options, platform::Devices& devices, platform::C
         r.data = ConnectionRecord(connection, devices.roots());
         return r;
     }
-    return check(options, devices, clock, store, options.command == "selftest");
+    return failure(kExitUsage, "usage", "unknown command " + options.command);
 }
+
+} // namespace
 
 void markStopped(JobResult& result, int signal, const char* signalName)
 {
@@ -271,7 +343,7 @@ int printResult(const JobResult& result, bool json, std::ostream& out, std::ostr
             object += ", " + members.substr(1, members.size() - 3);
         }
         if (showData && result.listed) {
-            object += ", \"ports\": [";
+            object += ", " + jsonString(result.listKey) + ": [";
             for (std::size_t i = 0; i < result.lines.size(); ++i)
                 object += (i > 0 ? ", " : "") + jsonString(result.lines[i]);
             object += "]";
@@ -280,7 +352,7 @@ int printResult(const JobResult& result, bool json, std::ostream& out, std::ostr
     } else if (showData) {
         out << result.data.lines();
         for (const std::string& line : result.lines)
-            out << escapeText(line) << "\n";
+            out << result.linePrefix << escapeText(line) << "\n";
     }
     if (result.failed()) {
         if (!result.reason.empty())

@@ -75,6 +75,11 @@ ProgramTable makeTable()
         CommandRow{{"selftest"},
                    {},
                    "check, then have the printer print its status sheet, and wait the 4300 ms it takes."},
+        CommandRow{{"restore-queues"},
+                   {},
+                   "Resume the print spooler's queues that an earlier run stopped and could not give back "
+                   "(killed, crashed); prints 'resumed QUEUE' per queue. Every other command does the same "
+                   "at its start, reporting on stderr."},
     };
     OptionRow baud = choice("baud",
                             {{"2400", 2400}, {"4800", 4800}, {"9600", 9600}, {"19200", 19200}, {"38400", 38400},
@@ -107,8 +112,15 @@ ProgramTable makeTable()
         tcpPort,
         text("printer", "QUEUE",
              "Preset the settings from an installed printer: Custom_KTP-M880 or Custom_KTP-M882 read the "
-             "registry store's key SOFTWARE\\QUELLIX\\KTP-M88x\\PSP\\Custom. The other options win."),
-        flag("no-takeover", "check, selftest: leave the print spooler's queues alone."),
+             "registry store's key SOFTWARE\\QUELLIX\\KTP-M88x\\PSP\\Custom; any other name is a print "
+             "spooler queue whose device URI (serial:, parallel:, usb:, socket:) gives the settings. A name "
+             "that gives none keeps the defaults, with a status line saying why. The other options win."),
+        flag("no-takeover",
+             "Leave the print spooler's queues alone: no queue on the port is stopped for check and "
+             "selftest, and none left stopped by an earlier run is resumed at the start. Without it, the "
+             "queues on a serial or parallel port are stopped while the port is in use and resumed when "
+             "the command ends (also on SIGINT, SIGTERM, SIGHUP); a queue that is printing fails the "
+             "check."),
         flag("json", "Print the result as one JSON object on stdout (also on failure)."),
         flag("version", "Print the program's version and exit."),
     };
@@ -128,14 +140,14 @@ ProgramTable makeTable()
         {"maker", "This printer don't match our company name."},
         {"model", "The connected printer has different Model name."},
         {"usb", "Printer is not connected by USB. Please, turn on the printer!!"},
-        {"spooler", "the print spooler's queue on the port could not be taken over"},
+        {"spooler", "the print spooler could not be reached, or a queue could not be resumed (restore-queues)"},
         {"usage", "the command line is wrong"},
         {"signal", "stopped by a signal"},
     };
     t.epilogue = "The printer's messages go to stderr as 'status: TEXT' lines; on failure the lines before the "
                  "error line give the system's reason and what to check.\n"
                  "Environment: QUELLIX_DEVICE_ROOT=DIR looks for devices under DIR/sys and DIR/dev; "
-                 "QUELLIX_REGISTRY=FILE is the registry store.";
+                 "QUELLIX_REGISTRY=FILE is the registry store; CUPS_SERVER names the print spooler.";
     return t;
 }
 
@@ -192,7 +204,7 @@ bool parseOptions(const std::vector<std::string>& words, Options& options, std::
     if (a.help)
         return true;
     if (a.command == nullptr) {
-        problem = "give a command: connection, ports, check or selftest";
+        problem = "give a command: connection, ports, check, selftest or restore-queues";
         return false;
     }
     options.command = a.commandName();
@@ -216,17 +228,21 @@ bool parseOptions(const std::vector<std::string>& words, Options& options, std::
     options.noTakeover = a.has("no-takeover");
 
     if (options.command == "ports") {
-        for (const char* name : {"port", "baud", "data-bits", "parity", "stop-bits", "flow", "tcp-port", "printer",
-                                 "no-takeover"}) {
+        for (const char* name : {"port", "baud", "data-bits", "parity", "stop-bits", "flow", "tcp-port", "printer"}) {
             if (a.has(name)) {
                 problem = std::string("ports takes only --interface, not --") + name;
                 return false;
             }
         }
     }
-    if (options.noTakeover && options.command != "check" && options.command != "selftest") {
-        problem = "--no-takeover belongs to check and selftest";
-        return false;
+    if (options.command == "restore-queues") {
+        for (const char* name : {"interface", "port", "baud", "data-bits", "parity", "stop-bits", "flow",
+                                 "tcp-port", "printer", "no-takeover"}) {
+            if (a.has(name)) {
+                problem = std::string("restore-queues takes no --") + name;
+                return false;
+            }
+        }
     }
     return true;
 }

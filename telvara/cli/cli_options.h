@@ -16,7 +16,7 @@ struct Options {
     bool help = false;
     bool version = false;
     bool json = false;
-    std::string command;                 // connection, ports, check, selftest
+    std::string command;                 // connection, ports, check, selftest, restore-queues
     std::optional<LinkKind> interface;   // --interface
     std::optional<std::string> port;     // --port NAME (Ethernet: the address)
     std::optional<int> baudRate;
@@ -26,7 +26,7 @@ struct Options {
     std::optional<int> flowControl;      // 0 hardware, 1 xonxoff, 2 none
     std::optional<int> tcpPort;
     std::string printer;                 // --printer QUEUE
-    bool noTakeover = false;
+    bool noTakeover = false;             // the spooler is not touched at all
 };
 
 const platform::cli::ProgramTable& programTable();

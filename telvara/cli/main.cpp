@@ -1,5 +1,6 @@
 // telvara-cli: check the connection to a KTP-M880/KTP-M882 POS printer and
-// print its self test. Exit status: 0 success, 1 the port or the printer
+// print its self test, borrowing the port from the print spooler's queues
+// for the time of the command. Exit status: 0 success, 1 the port or the printer
 // failed, 2 usage error, 128 + signal when stopped by SIGINT, SIGTERM or
 // SIGHUP (the port is released first). On failure the last stderr line is
 // "error <key>: <message>".
@@ -7,6 +8,7 @@
 #include "telvara/cli/cli_options.h"
 
 #include "platform/cli/stop_signals.h"
+#include "platform/spooler/spooler.h"
 
 #include <iostream>
 
@@ -39,7 +41,11 @@ int main(int argc, char** argv)
     {
         // The port is released when this scope ends: before a stop is reported.
         const platform::RegistryStore store;
-        result = telvara::cli::runJob(options, platform::systemDevices(), platform::systemClock(), store);
+        // The local scheduler (CUPS_SERVER, else the client's default): the
+        // queues on the port are stopped while it is used and resumed before
+        // runJob returns, a signal's stop included.
+        const auto spoolers = [] { return platform::spooler::makeCupsSpooler(); };
+        result = telvara::cli::runJob(options, platform::systemDevices(), platform::systemClock(), store, spoolers);
     }
     if (const int signal = platform::cli::stopSignal(); signal != 0)
         telvara::cli::markStopped(result, signal, platform::cli::stopSignalName(signal));

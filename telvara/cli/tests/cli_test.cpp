@@ -80,7 +80,9 @@ TEST(CliOptions, ValuesAndRefusals)
     EXPECT_FALSE(problemOf({"--parity", "marks", "check"}).empty());
     EXPECT_FALSE(problemOf({"--tcp-port", "0", "check"}).empty());
     EXPECT_NE(problemOf({"--port", "COM1", "ports"}).find("--port"), std::string::npos);
-    EXPECT_NE(problemOf({"--no-takeover", "connection"}).find("--no-takeover"), std::string::npos);
+    EXPECT_NE(problemOf({"--no-takeover", "restore-queues"}).find("--no-takeover"), std::string::npos);
+    EXPECT_NE(problemOf({"--port", "COM1", "restore-queues"}).find("--port"), std::string::npos);
+    EXPECT_TRUE(parsed({"--no-takeover", "connection"}).noTakeover);
     EXPECT_TRUE(parsed({"--version"}).version);
     EXPECT_NE(telvara::cli::helpText().find("selftest"), std::string::npos);
 }
@@ -128,9 +130,12 @@ TEST_F(CliTest, PrinterPresetFromTheRegistryStoreAndOptionsOverIt)
     EXPECT_NE(out.find("parity: even\n"), std::string::npos);
     EXPECT_NE(out.find("flow: xonxoff\n"), std::string::npos);
 
+    // No spooler to ask: the defaults, and why.
     const auto other = run({"--printer", "Office", "connection"});
-    EXPECT_EQ(other.exitStatus, telvara::cli::kExitUsage);
-    EXPECT_EQ(other.errorMessage, "spooler presets not available");
+    EXPECT_FALSE(other.failed());
+    ASSERT_EQ(other.status.size(), 1u);
+    EXPECT_NE(other.status[0].find("Office"), std::string::npos);
+    EXPECT_NE(printed(other, false).find("port: COM1\n"), std::string::npos);
 }
 
 TEST_F(CliTest, CheckPrintsMakerAndModelAndTheStatusLine)
