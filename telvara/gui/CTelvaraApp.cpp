@@ -1,12 +1,15 @@
 #include "telvara/gui/CTelvaraApp.h"
 
 #include "telvara/gui/GuiTexts.h"
+#include "telvara/gui/SpoolerWiring.h"
+#include "telvara/link/LinkTexts.h"
 
 #include "platform/cli/stop_signals.h"
 #include "platform/clock.h"
 #include "platform/devices.h"
 #include "platform/qt/Prompter.h"
 #include "platform/registry_store.h"
+#include "platform/spooler/spooler.h"
 
 #include <QTimer>
 
@@ -73,8 +76,23 @@ int CTelvaraApp::Run(const LaunchOptions& options)
 {
     const platform::RegistryStore registry;
     platform::qt::QtPrompter prompter;
+    // Before the window: queues a killed run left stopped are resumed first.
+    SpoolerGuard guard(platform::spooler::makeCupsSpooler());
+    const auto report = [&prompter](const std::string& problem) {
+        // Ending on a signal: nobody is there to close a message box.
+        if (platform::cli::stopSignal() != 0) {
+            std::fprintf(stderr, "telvara: %s\n", problem.c_str());
+            return;
+        }
+        prompter.warning(nullptr, QString::fromLatin1(texts::kWarning.data(), qsizetype(texts::kWarning.size())),
+                         QString::fromStdString(problem), {});
+    };
+    if (const std::string stale = RestoreProblem(guard.staleRestore()); !stale.empty())
+        report(stale);
+    TelvaraHooks wired = hooks;
+    WireSpooler(wired, guard, registry, report);
     CTelvaraDlg dialog(TelvaraServices{prompter, platform::systemClock(), platform::systemDevices(), registry},
-                       hooks);
+                       wired);
     if (!options.printerName.isEmpty())
         dialog.PresetFromPrinter(options.printerName);
 

@@ -395,11 +395,13 @@ LinkConfig CTelvaraDlg::ReadControls() const
     return c;
 }
 
-void CTelvaraDlg::showResult(const CheckResult& result)
+void CTelvaraDlg::showResult(const CheckResult& result, const std::vector<std::string>& warnings)
 {
     const QString caption = fromView(result.caption);
     const QString text = fromView(result.message);
     QStringList details;
+    for (const std::string& warning : warnings)
+        details << QString::fromStdString(warning);
     if (!result.detail.empty())
         details << QString::fromStdString(result.detail);
     if (result.error.isSet())
@@ -419,16 +421,20 @@ void CTelvaraDlg::OnCheckCommunication()
         return;
     const LinkConfig config = ReadControls();
     released_ = false;  // what this check borrows is given back at the end
+    std::vector<std::string> warnings;
+    const BeforeOpen beforeOpen =
+        hooks_.takeOver ? hooks_.takeOver([&warnings](const std::string& w) { warnings.push_back(w); })
+                        : BeforeOpen{};
     CheckResult result;
     {
         platform::qt::ScopedPaintingWaitHook painting;
         platform::qt::UserInputHold hold(this);
         ConnectionCheck check(link_, services_.clock);
-        result = check.run(config, hooks_.takeOver);
+        result = check.run(config, beforeOpen);
     }
     connected_ = result.ok && link_.isOpen();
     setConnectedButtons(connected_);
-    showResult(result);
+    showResult(result, warnings);
 }
 
 void CTelvaraDlg::OnSelfTest()

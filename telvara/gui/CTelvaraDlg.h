@@ -24,6 +24,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class QButtonGroup;
 class QComboBox;
@@ -49,9 +50,11 @@ struct TelvaraHooks {
     // "Run Manager" and "Command Test Editor", on the open link.
     std::function<void(PortLink& link, LinkKind kind)> runManager;
     std::function<void(PortLink& link, LinkKind kind)> commandTestEditor;
-    // Before a serial or parallel port is opened: the print spooler gives it
-    // up. False fails the check with the result it filled in.
-    BeforeOpen takeOver;
+    // Before a serial or parallel port is opened, the print spooler gives it
+    // up: the hook this makes (false fails the check with the result it
+    // filled in). What it only warns about goes to `warn` and is shown with
+    // the check's result.
+    std::function<BeforeOpen(std::function<void(const std::string& warning)> warn)> takeOver;
     // When the window ends: the spooler gets back what takeOver borrowed.
     std::function<void()> giveBack;
     // An installed printer's settings; empty: the registry store's custom
@@ -100,7 +103,7 @@ private:
     void fillPorts(const std::vector<std::string>& ports);
     void enableFor(LinkKind kind);
     void setConnectedButtons(bool connected);
-    void showResult(const CheckResult& result);
+    void showResult(const CheckResult& result, const std::vector<std::string>& warnings = {});
     void selectPort(const QString& name);
     void release();
 

@@ -427,9 +427,11 @@ private slots:
         int editors = 0;
         int givenBack = 0;
         TelvaraHooks hooks;
-        hooks.takeOver = [&](const KindChoice& choice, CheckResult&) {
-            takenOver.push_back(choice.device);
-            return true;
+        hooks.takeOver = [&](auto) {
+            return [&](const KindChoice& choice, CheckResult&) {
+                takenOver.push_back(choice.device);
+                return true;
+            };
         };
         hooks.giveBack = [&] { ++givenBack; };
         hooks.runManager = [&](PortLink& link, LinkKind kind) {
@@ -541,18 +543,22 @@ private slots:
         Simulator sim(dir_->path(), {"--pty"}, {});
         QVERIFY(!sim.endpoint().isEmpty());
         TelvaraHooks hooks;
-        hooks.takeOver = [](const KindChoice&, CheckResult& failed) {
-            failed.errorKey = "spooler";
-            failed.message = texts::kOpenFailed;
-            failed.caption = texts::kWarning;
-            failed.detail = "the queue pos1 is printing";
-            return false;
+        hooks.takeOver = [](auto warn) {
+            return [warn](const KindChoice&, CheckResult& failed) {
+                warn("the scheduler asks for a password");
+                failed.errorKey = "open";
+                failed.message = texts::kOpenFailed;
+                failed.caption = texts::kWarning;
+                failed.detail = "the queue pos1 is printing";
+                return false;
+            };
         };
         CTelvaraDlg window(services(), hooks);
         useSerial(window, sim);
         control<QPushButton>(&window, main_id::kCheckCommunication)->click();
         verifyOneMessage("warning", texts::kWarning, texts::kOpenFailed);
-        QCOMPARE(prompter_->messages[0].details, QStringLiteral("the queue pos1 is printing"));
+        QCOMPARE(prompter_->messages[0].details,
+                 QStringLiteral("the scheduler asks for a password\nthe queue pos1 is printing"));
         verifyButtons(window, false);
         QTest::qWait(100);
         QVERIFY(sim.received().isEmpty());
@@ -564,9 +570,11 @@ private slots:
         QVERIFY(!sim.endpoint().isEmpty());
         int takeOvers = 0;
         TelvaraHooks hooks;
-        hooks.takeOver = [&](const KindChoice&, CheckResult&) {
-            ++takeOvers;
-            return true;
+        hooks.takeOver = [&](auto) {
+            return [&](const KindChoice&, CheckResult&) {
+                ++takeOvers;
+                return true;
+            };
         };
         CTelvaraDlg window(services(), hooks);
         useEthernet(window, QStringLiteral("127.0.0.1"), sim.endpoint());
