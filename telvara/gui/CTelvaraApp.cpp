@@ -49,12 +49,14 @@ std::optional<int> AnswerWithoutDisplay(int argc, char** argv)
 std::optional<int> ParseLaunchOptions(const QStringList& arguments, LaunchOptions& options)
 {
     QStringList words = arguments.mid(1);
-    if (!words.isEmpty() && words.front() == QStringLiteral("--"))
-        words.removeFirst();
-    for (const QString& word : words) {
-        if (word.startsWith(QLatin1Char('-')) && word != QStringLiteral("-")) {
-            std::fprintf(stderr, "telvara: unknown option %s\n%s", qPrintable(word), kUsage);
-            return 2;
+    if (!words.isEmpty() && words.front() == QStringLiteral("--")) {
+        words.removeFirst();  // a printer name that starts with a dash follows
+    } else {
+        for (const QString& word : words) {
+            if (word.startsWith(QLatin1Char('-')) && word != QStringLiteral("-")) {
+                std::fprintf(stderr, "telvara: unknown option %s\n%s", qPrintable(word), kUsage);
+                return 2;
+            }
         }
     }
     if (words.size() > 1) {

@@ -5,6 +5,7 @@
 // "Self Test" as the simulator counts it, and the about box. Screenshots of
 // each interface and of the about box go to TELVARA_SCREENSHOT_DIR.
 #include "telvara/gui/CAboutDlg.h"
+#include "telvara/gui/CTelvaraApp.h"
 #include "telvara/gui/CTelvaraDlg.h"
 #include "telvara/gui/DialogIds.h"
 #include "telvara/link/LinkTexts.h"
@@ -358,6 +359,20 @@ private slots:
     }
 
     // ---- Preset from an installed printer -------------------------------------
+
+    void theCommandLineNamesOnePrinterAtMost()
+    {
+        LaunchOptions options;
+        QCOMPARE(ParseLaunchOptions({"telvara"}, options), std::nullopt);
+        QVERIFY(options.printerName.isEmpty());
+        QCOMPARE(ParseLaunchOptions({"telvara", "Custom_KTP-M880"}, options), std::nullopt);
+        QCOMPARE(options.printerName, QStringLiteral("Custom_KTP-M880"));
+        // A queue whose name starts with a dash, after "--".
+        QCOMPARE(ParseLaunchOptions({"telvara", "--", "-odd"}, options), std::nullopt);
+        QCOMPARE(options.printerName, QStringLiteral("-odd"));
+        QCOMPARE(ParseLaunchOptions({"telvara", "a", "b"}, options), std::optional<int>(2));
+        QCOMPARE(ParseLaunchOptions({"telvara", "--port", "COM1"}, options), std::optional<int>(2));
+    }
 
     void presetFromTheRegistryStore()
     {
