@@ -22,7 +22,11 @@ SELF_TEST = bytes.fromhex("1d28410200" "0102")
 
 
 @pytest.fixture
-def telvara_cli() -> Cli:
+def telvara_cli(tmp_path, monkeypatch) -> Cli:
+    # Never the machine's own print spooler: a scheduler socket that does not
+    # exist, unless a suite's private scheduler (requested after this) points
+    # CUPS_SERVER at itself.
+    monkeypatch.setenv("CUPS_SERVER", str(tmp_path / "no-scheduler.sock"))
     return Cli(binary("TELVARA_CLI"))
 
 
@@ -36,17 +40,21 @@ def make_parallel_tree(root: pathlib.Path, minor=0) -> pathlib.Path:
 
 @pytest.fixture
 def pos_printer(printer_sim, tmp_path):
-    """Factory: pos_printer(via, *sim_args, model="KTP-M880", capture=True)
-    starts a POS printer reached over `via` ("pty", "tcp", "usb" or
-    "parallel") and returns the Connection telvara-cli needs."""
+    """Factory: pos_printer(via, *sim_args, model="KTP-M880", capture=True,
+    takeover=False) starts a POS printer reached over `via` ("pty", "tcp",
+    "usb" or "parallel") and returns the Connection telvara-cli needs. Serial
+    and parallel connections leave the print spooler alone (--no-takeover)
+    unless `takeover`: the spooler suite covers the takeover against its own
+    scheduler, and there is none here to stop queues on."""
     count = [0]
 
-    def connect(via, *sim_args, model="KTP-M880", capture=True, product=None) -> Connection:
+    def connect(via, *sim_args, model="KTP-M880", capture=True, product=None, takeover=False) -> Connection:
         pos = ["--personality", "pos", "--model", model]
+        spooler = [] if takeover else ["--no-takeover"]
         count[0] += 1
         if via == "pty":
             sim = printer_sim("--pty", *pos, *sim_args, capture=capture)
-            return Connection(sim, ["--port", sim.endpoint])
+            return Connection(sim, [*spooler, "--port", sim.endpoint])
         if via == "tcp":
             sim = printer_sim("--tcp", "0", *pos, *sim_args, capture=capture)
             return Connection(sim, ["--interface", "ethernet", "--port", "127.0.0.1", "--tcp-port", sim.endpoint])
@@ -60,7 +68,8 @@ def pos_printer(printer_sim, tmp_path):
         if via == "parallel":
             node = make_parallel_tree(root)
             sim = printer_sim("--pty", *pos, *sim_args, "--link", node, capture=capture)
-            return Connection(sim, ["--interface", "parallel", "--port", "LPT1"], {"QUELLIX_DEVICE_ROOT": str(root)})
+            return Connection(sim, [*spooler, "--interface", "parallel", "--port", "LPT1"],
+                              {"QUELLIX_DEVICE_ROOT": str(root)})
         raise ValueError(via)
 
     return connect

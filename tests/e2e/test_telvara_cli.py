@@ -97,8 +97,11 @@ class TestTelvaraRefusals:
     def test_refused_port_name_and_usage(self, telvara_cli):
         expect_error(telvara_cli("--port", "printer.local", "check"), EXIT_FAILED,
                      "error config: Port Configuration Set Error!")
-        r = telvara_cli("--printer", "Office", "check")
-        expect_error(r, EXIT_USAGE, "error usage: spooler presets not available")
+        # A printer no spooler knows: the defaults, and a status line saying why.
+        r = telvara_cli("--printer", "Office", "connection")
+        assert r.rc == EXIT_OK, r.describe()
+        assert "interface: serial\n" in r.out
+        assert r.err.startswith("status: ") and "Office" in r.err and "defaults" in r.err, r.describe()
 
     def test_one_and_a_half_stop_bits_are_refused_with_the_reason(self, telvara_cli, pos_printer):
         printer = pos_printer("pty", capture=False)
