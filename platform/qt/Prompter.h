@@ -20,6 +20,12 @@ public:
                              const QString& details) = 0;
     virtual void warning(QWidget* parent, const QString& caption, const QString& text,
                          const QString& details) = 0;
+    // A failure the user must see as an error (error icon); windows that
+    // never report one need not care, so it falls back to a warning.
+    virtual void critical(QWidget* parent, const QString& caption, const QString& text, const QString& details)
+    {
+        warning(parent, caption, text, details);
+    }
     // true for Yes.
     virtual bool question(QWidget* parent, const QString& caption, const QString& text) = 0;
     // The chosen path, or an empty string when the user cancelled.
@@ -44,6 +50,8 @@ public:
                      const QString& details) override;
     void warning(QWidget* parent, const QString& caption, const QString& text,
                  const QString& details) override;
+    void critical(QWidget* parent, const QString& caption, const QString& text,
+                  const QString& details) override;
     bool question(QWidget* parent, const QString& caption, const QString& text) override;
     QString getOpenFileName(QWidget* parent, const QString& caption, const QString& initialPath,
                             const QString& filter) override;

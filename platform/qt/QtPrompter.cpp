@@ -29,6 +29,12 @@ void QtPrompter::warning(QWidget* parent, const QString& caption, const QString&
     showBox(parent, QMessageBox::Warning, caption, text, details);
 }
 
+void QtPrompter::critical(QWidget* parent, const QString& caption, const QString& text,
+                          const QString& details)
+{
+    showBox(parent, QMessageBox::Critical, caption, text, details);
+}
+
 bool QtPrompter::question(QWidget* parent, const QString& caption, const QString& text)
 {
     return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No)

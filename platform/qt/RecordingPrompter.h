@@ -11,7 +11,7 @@
 namespace platform::qt::testing {
 
 struct RecordedMessage {
-    QString kind;      // "information", "warning", "question"
+    QString kind;      // "information", "warning", "critical", "question"
     QString caption;
     QString text;
     QString details;
@@ -33,6 +33,10 @@ public:
     void warning(QWidget*, const QString& caption, const QString& text, const QString& details) override
     {
         messages.append({QStringLiteral("warning"), caption, text, details});
+    }
+    void critical(QWidget*, const QString& caption, const QString& text, const QString& details) override
+    {
+        messages.append({QStringLiteral("critical"), caption, text, details});
     }
     bool question(QWidget*, const QString& caption, const QString& text) override
     {

@@ -24,28 +24,7 @@ using platform::spooler::Status;
 using platform::testing::Bytes;
 using platform::testing::bytesOf;
 using telvara::link::testing::FakeSpooler;
-
-// The job owns the spooler it makes; the test keeps the fake behind it.
-class Forwarding : public platform::spooler::Spooler {
-public:
-    explicit Forwarding(FakeSpooler& fake) : fake_(fake) {}
-    platform::spooler::Result listQueues(std::vector<platform::spooler::QueueInfo>& q) override
-    {
-        return fake_.listQueues(q);
-    }
-    platform::spooler::Result pauseQueue(const std::string& n, const std::string& m) override
-    {
-        return fake_.pauseQueue(n, m);
-    }
-    platform::spooler::Result resumeQueue(const std::string& n) override { return fake_.resumeQueue(n); }
-    platform::spooler::Result stateMessage(const std::string& n, std::string& m) override
-    {
-        return fake_.stateMessage(n, m);
-    }
-
-private:
-    FakeSpooler& fake_;
-};
+using telvara::link::testing::ForwardingSpooler;
 
 // A pid no process has: far above any pid_max.
 constexpr long kGonePid = 999999999;
@@ -78,7 +57,7 @@ protected:
         telvara::cli::Options o;
         std::string problem;
         EXPECT_TRUE(telvara::cli::parseOptions(words, o, problem)) << problem;
-        const telvara::cli::SpoolerFactory factory = [this] { return std::make_unique<Forwarding>(spooler_); };
+        const telvara::cli::SpoolerFactory factory = [this] { return std::make_unique<ForwardingSpooler>(spooler_); };
         return telvara::cli::runJob(o, devices_, clock_, store_, factory);
     }
     static std::string printed(const telvara::cli::JobResult& r, bool json, std::string* err = nullptr)

@@ -89,4 +89,26 @@ private:
     }
 };
 
+// For code that owns its spooler: forwards to a FakeSpooler the test keeps.
+class ForwardingSpooler : public platform::spooler::Spooler {
+public:
+    explicit ForwardingSpooler(FakeSpooler& fake) : fake_(fake) {}
+    platform::spooler::Result listQueues(std::vector<platform::spooler::QueueInfo>& q) override
+    {
+        return fake_.listQueues(q);
+    }
+    platform::spooler::Result pauseQueue(const std::string& n, const std::string& m) override
+    {
+        return fake_.pauseQueue(n, m);
+    }
+    platform::spooler::Result resumeQueue(const std::string& n) override { return fake_.resumeQueue(n); }
+    platform::spooler::Result stateMessage(const std::string& n, std::string& m) override
+    {
+        return fake_.stateMessage(n, m);
+    }
+
+private:
+    FakeSpooler& fake_;
+};
+
 } // namespace telvara::link::testing

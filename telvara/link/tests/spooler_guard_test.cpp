@@ -13,30 +13,9 @@ namespace telvara {
 namespace {
 
 using link::testing::FakeSpooler;
+using link::testing::ForwardingSpooler;
 using platform::spooler::QueueState;
 using platform::spooler::Status;
-
-// The guard owns its spooler; the test keeps the fake and looks at it.
-class Forwarding : public platform::spooler::Spooler {
-public:
-    explicit Forwarding(FakeSpooler& fake) : fake_(fake) {}
-    platform::spooler::Result listQueues(std::vector<platform::spooler::QueueInfo>& q) override
-    {
-        return fake_.listQueues(q);
-    }
-    platform::spooler::Result pauseQueue(const std::string& n, const std::string& m) override
-    {
-        return fake_.pauseQueue(n, m);
-    }
-    platform::spooler::Result resumeQueue(const std::string& n) override { return fake_.resumeQueue(n); }
-    platform::spooler::Result stateMessage(const std::string& n, std::string& m) override
-    {
-        return fake_.stateMessage(n, m);
-    }
-
-private:
-    FakeSpooler& fake_;
-};
 
 link::ProcessIdentity self(std::vector<long> alive = {})
 {
@@ -52,7 +31,7 @@ class SpoolerGuardTest : public ::testing::Test {
 protected:
     std::unique_ptr<SpoolerGuard> guard(std::vector<long> alive = {})
     {
-        return std::make_unique<SpoolerGuard>(std::make_unique<Forwarding>(fake_), self(std::move(alive)));
+        return std::make_unique<SpoolerGuard>(std::make_unique<ForwardingSpooler>(fake_), self(std::move(alive)));
     }
     std::string device(const std::string& port)
     {
